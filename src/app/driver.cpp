@@ -1,0 +1,146 @@
+#include "app/driver.hpp"
+
+#include <array>
+
+#include "app/org_types.hpp"
+#include "spectrum/chn_file.hpp"
+#include "spectrum/errors.hpp"
+#include "spectrum/paths.hpp"
+
+namespace brandel::app {
+
+using readers::Outcome;
+using readers::ReaderResult;
+using spectrum::RecordSource;
+using spectrum::State;
+
+namespace {
+
+// The file name of a path: what follows its last separator.
+std::string file_name_of(const std::string& path) {
+    std::size_t sep = path.find_last_of("/\\");
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+// The busy pointer shows for as long as a batch runs, whatever ends it.
+class BusyPointer {
+public:
+    explicit BusyPointer(Host& host) : host_(host) { host_.set_busy(true); }
+    ~BusyPointer() { host_.set_busy(false); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    Host& host_;
+};
+
+// Actions of CHN_edit mode by org_type; the empty slots do nothing.
+std::array<ChnEditAction, 9> chn_edit_actions = {};
+
+constexpr std::size_t summary_lines = 30;
+
+}  // namespace
+
+ReaderResult convert_current(State& state) {
+    const OrgType* type = find_org_type(state.org_type);
+    ReaderResult result;
+    if (type == nullptr || type->reader == nullptr) {
+        result.outcome = Outcome::read_error;
+        result.reason = type == nullptr ? "no file type is chosen"
+                                        : std::string(type->caption) + " files have no reader";
+    } else {
+        result = type->reader(state);
+    }
+    if (result.complete()) {
+        try {
+            spectrum::write_chn(state);
+        } catch (const std::exception& e) {
+            result.outcome = Outcome::read_error;
+            result.reason = e.what();
+        }
+    }
+    state.record_source =
+        result.complete() ? RecordSource::converted : RecordSource::conversion_failed;
+    state.record_file = state.org_path;
+    return result;
+}
+
+BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
+                          const std::function<bool(int, int, const std::string&)>& progress) {
+    BatchReport report;
+    report.selected = static_cast<int>(paths.size());
+    for (int i = 0; i < report.selected; ++i) {
+        const std::string& path = paths[static_cast<std::size_t>(i)];
+        if (progress && !progress(i, report.selected, file_name_of(path))) {
+            report.cancelled = true;
+            break;
+        }
+        state.org_path = path;
+        ReaderResult result = convert_current(state);
+        if (result.complete())
+            ++report.converted;
+        else
+            report.failures.push_back({path, result.reason});
+    }
+    return report;
+}
+
+std::string summary_text(const BatchReport& report) {
+    if (report.failures.empty()) return {};
+    std::string text = "Converted " + std::to_string(report.converted) + " of " +
+                       std::to_string(report.selected) + " selected files.";
+    if (report.cancelled) text += " The batch was cancelled.";
+    text += "\n";
+    std::size_t shown = 0;
+    for (const FileFailure& f : report.failures) {
+        if (shown++ == summary_lines) {
+            text += "\n... and " + std::to_string(report.failures.size() - summary_lines) +
+                    " more files that did not convert.";
+            break;
+        }
+        text += "\n" + file_name_of(f.path) + ": " + f.reason;
+    }
+    return text;
+}
+
+BatchReport convert_org_files(State& state, Host& host) {
+    if (state.org_type < 0) {
+        host.message_box("Select ORG file type !");
+        return {};
+    }
+    state.chn_dir = spectrum::with_trailing_separator(host.destination_path());
+    state.org_dir = spectrum::with_trailing_separator(host.source_path());
+    BatchReport report;
+    {
+        BusyPointer busy(host);
+        std::vector<std::string> paths;
+        const int n = host.source_entry_count();
+        for (int i = 0; i < n; ++i)
+            if (host.source_selected(i)) paths.push_back(state.org_dir + host.source_entry(i));
+        report = convert_paths(state, paths, [&host](int done, int total, const std::string& name) {
+            return host.progress(done, total, name);
+        });
+        host.progress_done();
+    }
+    if (!report.failures.empty()) host.message_box(summary_text(report));
+    return report;
+}
+
+ChnEditAction chn_edit_action(std::int16_t org_type) {
+    if (org_type < 0 || org_type >= static_cast<int>(chn_edit_actions.size())) return nullptr;
+    return chn_edit_actions[static_cast<std::size_t>(org_type)];
+}
+
+void run_chn_edit_action(State& state, Host& host) {
+    if (ChnEditAction action = chn_edit_action(state.org_type)) action(state, host);
+}
+
+void Command1_Click(State& state, Host& host) {
+    if (state.run_mode == mode_fileconv)
+        convert_org_files(state, host);
+    else if (state.run_mode == mode_chn_edit)
+        run_chn_edit_action(state, host);
+    host.refresh_destination_list();
+}
+
+}  // namespace brandel::app

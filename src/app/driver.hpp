@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "readers/reader_kit.hpp"
+#include "spectrum/state.hpp"
+
+namespace brandel::app {
+
+inline constexpr std::int16_t mode_fileconv = 100;
+inline constexpr std::int16_t mode_chn_edit = 200;
+
+/// What the driver needs of the window: the two panes, the busy pointer, one message box, the
+/// refresh of the destination list and a progress report. The window implements it; tests and
+/// the command line implement it without a window.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    virtual std::string destination_path() const = 0;  // current path of the destination pane
+    virtual std::string source_path() const = 0;       // current path of the source pane
+    virtual int source_entry_count() const = 0;
+    virtual std::string source_entry(int index) const = 0;  // a bare file name
+    virtual bool source_selected(int index) const = 0;
+    virtual int destination_entry_count() const = 0;
+    virtual std::string destination_entry(int index) const = 0;
+
+    virtual void set_busy(bool busy) = 0;
+    virtual void message_box(const std::string& text) = 0;  // modal, OK only, titled "Brandel"
+    virtual void refresh_destination_list() = 0;
+
+    /// Called before each file of a batch or listing with the files done so far, the total and
+    /// the next file's name; returning false stops before that file.
+    virtual bool progress(int done, int total, const std::string& name) {
+        (void)done, (void)total, (void)name;
+        return true;
+    }
+    /// Called once when a batch or listing ends.
+    virtual void progress_done() {}
+};
+
+/// A selected file that did not convert, and why.
+struct FileFailure {
+    std::string path;  // the source path as it was converted
+    std::string reason;
+};
+
+/// What a batch did.
+struct BatchReport {
+    int selected = 0;   // files asked for
+    int converted = 0;  // CHN files written
+    bool cancelled = false;
+    std::vector<FileFailure> failures;
+};
+
+/// Converts the file named by org_path with the reader of org_type and, when the reading is
+/// complete, writes its CHN file. Returns the reader's result; a write failure is a read_error
+/// outcome whose reason says why the file could not be written.
+readers::ReaderResult convert_current(spectrum::State& state);
+
+/// Converts source files given by their full paths, in order, into chn_dir (which must end in a
+/// separator). `progress` is called before each file as Host::progress is.
+BatchReport convert_paths(spectrum::State& state, const std::vector<std::string>& paths,
+                          const std::function<bool(int, int, const std::string&)>& progress);
+
+/// The text of the message box that ends a batch with failures; empty when nothing failed.
+std::string summary_text(const BatchReport& report);
+
+/// The start button: runs the batch of the mode, then re-reads the destination list.
+void Command1_Click(spectrum::State& state, Host& host);
+/// The FILEconv batch over the selected source entries, in list order.
+BatchReport convert_org_files(spectrum::State& state, Host& host);
+/// The CHN_edit action of org_type.
+void run_chn_edit_action(spectrum::State& state, Host& host);
+
+/// A CHN_edit action; the table of actions by org_type has empty slots for the others.
+using ChnEditAction = void (*)(spectrum::State& state, Host& host);
+/// The action of an org_type in CHN_edit mode, or nullptr.
+ChnEditAction chn_edit_action(std::int16_t org_type);
+
+}  // namespace brandel::app

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "spectrum/state.hpp"
+#include "spectrum/text_source.hpp"
+
+namespace brandel::readers {
+
+/// How a reader ended. Only a complete reading may be written as a CHN file.
+enum class Outcome {
+    complete,
+    key_not_found,   // a header key that no line of the file holds
+    file_not_found,  // the source file or its folder does not exist
+    read_error,      // the file ended early, a value did not fit, too many channels, ...
+};
+
+/// What a reader returns: its 16-bit status (-1 when the folder of the source path does not
+/// exist, 0 otherwise) and its outcome with a reason a user can act on.
+struct ReaderResult {
+    std::int16_t status = 0;
+    Outcome outcome = Outcome::complete;
+    std::string reason;
+
+    bool complete() const { return outcome == Outcome::complete; }
+};
+
+/// A source reader: reads the file named by org_path into the record.
+using Reader = ReaderResult (*)(spectrum::State& state);
+
+/// The codes that mark a source layout in the CHN header.
+struct EntryDefaults {
+    std::int16_t mca_number;
+    std::int16_t segment;
+};
+
+/// Largest source file a reader loads; no spectrum of 17001 channels comes near it.
+inline constexpr std::size_t max_source_bytes = std::size_t{256} << 20;
+
+/// The frame every reader runs in. It returns the record and text_buf to their start-up state,
+/// sets the entry defaults (energy terms 0, 1, 0; the layout's mca_number and segment;
+/// num_channels 0; trailer_type -102 for a trailer with three energy terms), loads the file
+/// named by org_path whole and runs `body` on its bytes. Every error raised inside is caught
+/// here, once, and becomes the outcome; nothing escapes.
+ReaderResult run_reader(spectrum::State& state, EntryDefaults defaults,
+                        const std::function<void(spectrum::State&, std::string_view bytes)>& body);
+
+/// Raises the key-not-found error of a header key: header key "Live Time" not found.
+[[noreturn]] void key_not_found(std::string_view key);
+
+/// The index (from 0) of the first line that holds `key` anywhere, ignoring the case of its
+/// letters; raises key-not-found when no line does. Every search starts again at the top.
+std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key);
+
+/// A channel count taken from the file must not be negative (0 is an empty spectrum).
+void check_channel_count(std::int32_t count);
+
+/// Completes start_time and the seconds bytes: a blank third character of start_time becomes
+/// "0"; start_sec_tens and start_sec_units become the character codes of "0" plus the digits of
+/// the fifth and sixth characters (a character that is not a digit counts 0).
+void finish_start_time(spectrum::ChnHeader& header);
+
+/// Stores a sample text the way the text layouts do: text_buf takes it blank-padded to 64,
+/// sample_desc_len becomes 63, and text_buf and sample_desc keep its first 63 characters.
+void set_sample_text(spectrum::State& state, std::u32string_view text);
+
+/// The century mark from two century digits: the decimal text of their value less 19, with
+/// "0" written as one blank (20 gives "1", 19 gives " ").
+std::u32string century_mark_from_digits(std::u32string_view digits);
+
+/// The century mark from a year within its century: "1" below 70, a blank otherwise.
+std::u32string century_mark_from_year(double year);
+
+/// The decimal text of a number with at least two digits (5 gives 05, 123 gives 123).
+std::u32string two_digits(long value);
+
+}  // namespace brandel::readers

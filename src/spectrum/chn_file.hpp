@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "spectrum/atomic_file.hpp"
+#include "spectrum/state.hpp"
+
+namespace brandel::spectrum {
+
+inline constexpr std::size_t chn_header_size = 32;
+inline constexpr std::size_t chn_trailer_size = 512;
+inline constexpr std::size_t chn_comment_size = 64;
+
+/// The CHN file of the record: 32-byte header (file_type forced to -1), num_channels counts,
+/// 512-byte trailer. A count above 17001 raises an out-of-range error.
+std::string chn_bytes(const State& state);
+
+/// The output path of write_chn: chn_dir + base name of org_path + ".chn".
+std::string chn_output_path(const State& state);
+
+/// Writes the record as chn_dir + base name of org_path + ".chn", replacing any file of that
+/// name atomically. Stores -1 in file_type. Raises cannot-write or invalid-name errors.
+void write_chn(State& state, FileOps& ops = system_file_ops());
+
+/// Loads the CHN file named by org_path into the record: times in whole seconds (halves to
+/// even), start_time completed from the seconds bytes, and the comment cleaned into text_buf.
+/// A file whose header or channel data are incomplete raises an unreadable error; a missing or
+/// short trailer or comment reads as zero bytes. The record is not cleared first.
+void read_chn(State& state);
+
+/// Writes back the CHN file the record was last read from, with its header and trailer exactly
+/// as they were on disk. Raises cannot-write errors.
+void write_chn_as_read(State& state, FileOps& ops = system_file_ops());
+
+}  // namespace brandel::spectrum

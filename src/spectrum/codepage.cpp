@@ -1,0 +1,155 @@
+#include "spectrum/codepage.hpp"
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace brandel::spectrum {
+
+// Single bytes below 0x80 are ASCII and 0xA1-0xDF half-width katakana; a lead byte 0x81-0x9F or
+// 0xE0-0xFC with a trail byte 0x40-0x7E or 0x80-0xFC forms a double-byte character, which the
+// platform's converter decodes. Everything else is not valid code page 932.
+
+namespace {
+
+constexpr char32_t replacement = U'\uFFFD';
+constexpr char32_t katakana_first = U'\uFF61';
+
+bool is_lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool is_trail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+bool is_katakana(unsigned char b) { return b >= 0xA1 && b <= 0xDF; }
+
+// Decodes one double-byte character through the platform; 0 when it is not a character.
+char32_t platform_decode_pair(unsigned char lead, unsigned char trail) {
+    char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+#ifdef _WIN32
+    wchar_t out[2];
+    int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, in, 2, out, 2);
+    return n == 1 ? static_cast<char32_t>(out[0]) : 0;
+#else
+    static thread_local struct Handle {
+        iconv_t cd = iconv_open("UTF-32LE", "CP932");
+        ~Handle() {
+            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+        }
+    } handle;
+    if (handle.cd == reinterpret_cast<iconv_t>(-1)) return 0;
+    iconv(handle.cd, nullptr, nullptr, nullptr, nullptr);
+    unsigned char out[8];
+    char* src = in;
+    std::size_t src_left = 2;
+    char* dst = reinterpret_cast<char*>(out);
+    std::size_t dst_left = sizeof out;
+    if (iconv(handle.cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) return 0;
+    if (src_left != 0 || sizeof out - dst_left != 4) return 0;
+    return static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24));
+#endif
+}
+
+// All double-byte characters, decoded once: index (lead - 0x81) * 256 + trail, 0 = invalid.
+const std::vector<char32_t>& pair_table() {
+    static std::vector<char32_t> table;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        table.assign(std::size_t{0xFC - 0x81 + 1} * 256, 0);
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!is_lead(static_cast<unsigned char>(lead))) continue;
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                if (!is_trail(static_cast<unsigned char>(trail))) continue;
+                table[(lead - 0x81) * 256 + trail] = platform_decode_pair(
+                    static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+            }
+        }
+    });
+    return table;
+}
+
+// Encodes one character that is neither ASCII nor half-width katakana; empty when the code page
+// has no such character.
+std::string platform_encode(char32_t c) {
+#ifdef _WIN32
+    if (c > 0xFFFF) return {};
+    wchar_t in = static_cast<wchar_t>(c);
+    char out[4];
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &in, 1, out, sizeof out, nullptr, &lossy);
+    if (n <= 0 || lossy) return {};
+    return std::string(out, static_cast<std::size_t>(n));
+#else
+    static thread_local struct Handle {
+        iconv_t cd = iconv_open("CP932", "UTF-32LE");
+        ~Handle() {
+            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+        }
+    } handle;
+    if (handle.cd == reinterpret_cast<iconv_t>(-1)) return {};
+    iconv(handle.cd, nullptr, nullptr, nullptr, nullptr);
+    char in[4] = {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF),
+                  static_cast<char>((c >> 16) & 0xFF), static_cast<char>((c >> 24) & 0xFF)};
+    char out[8];
+    char* src = in;
+    std::size_t src_left = 4;
+    char* dst = out;
+    std::size_t dst_left = sizeof out;
+    if (iconv(handle.cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) return {};
+    return std::string(out, sizeof out - dst_left);
+#endif
+}
+
+}  // namespace
+
+std::u32string decode_cp932(std::string_view bytes) {
+    std::u32string out;
+    out.reserve(bytes.size());
+    const std::vector<char32_t>* table = nullptr;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out.push_back(b);
+        } else if (is_katakana(b)) {
+            out.push_back(katakana_first + (b - 0xA1));
+        } else if (is_lead(b) && i + 1 < bytes.size() &&
+                   is_trail(static_cast<unsigned char>(bytes[i + 1]))) {
+            if (!table) table = &pair_table();
+            char32_t c = (*table)[(b - 0x81) * 256u + static_cast<unsigned char>(bytes[i + 1])];
+            if (c != 0) {
+                out.push_back(c);
+                ++i;
+            } else {
+                out.push_back(replacement);
+            }
+        } else {
+            out.push_back(replacement);
+        }
+    }
+    return out;
+}
+
+std::string encode_cp932(std::u32string_view text, std::size_t width) {
+    std::string out;
+    out.reserve(width);
+    for (char32_t c : text) {
+        std::string bytes;
+        if (c < 0x80) {
+            bytes.push_back(static_cast<char>(c));
+        } else if (c >= katakana_first && c <= katakana_first + (0xDF - 0xA1)) {
+            bytes.push_back(static_cast<char>(0xA1 + (c - katakana_first)));
+        } else {
+            bytes = platform_encode(c);
+            if (bytes.empty()) bytes = "?";
+        }
+        if (out.size() + bytes.size() > width) break;
+        out += bytes;
+    }
+    out.resize(width, ' ');
+    return out;
+}
+
+}  // namespace brandel::spectrum

@@ -1,0 +1,119 @@
+#include "spectrum/numbers.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "spectrum/errors.hpp"
+
+namespace brandel::spectrum {
+
+namespace {
+
+bool dropped(char32_t c) { return c == U' ' || c == U'\t' || c == U'\n'; }
+bool digit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+template <typename Text>
+double leading_number_of(const Text& text) {
+    // Collect the number's characters (blanks dropped) into an ASCII buffer for from_chars.
+    std::string number;
+    std::size_t i = 0;
+    auto next = [&]() -> char32_t {
+        while (i < text.size() && dropped(static_cast<char32_t>(text[i]))) ++i;
+        return i < text.size() ? static_cast<char32_t>(text[i]) : U'\0';
+    };
+    bool negative = false;
+    char32_t c = next();
+    if (c == U'+' || c == U'-') {
+        negative = c == U'-';
+        ++i;
+        c = next();
+    }
+    bool point = false;
+    bool digits = false;
+    while (digit(c) || (c == U'.' && !point)) {
+        if (c == U'.') point = true;
+        digits = digits || digit(c);
+        number.push_back(static_cast<char>(c));
+        ++i;
+        c = next();
+    }
+    if (!digits) return 0.0;
+    if (c == U'E' || c == U'e' || c == U'D' || c == U'd') {
+        std::string exponent = "e";
+        ++i;
+        c = next();
+        if (c == U'+' || c == U'-') {
+            exponent.push_back(static_cast<char>(c));
+            ++i;
+            c = next();
+        }
+        bool exponent_digits = false;
+        while (digit(c)) {
+            exponent.push_back(static_cast<char>(c));
+            exponent_digits = true;
+            ++i;
+            c = next();
+        }
+        if (exponent_digits) number += exponent;
+    }
+    double value = 0.0;
+    auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        // Too large is infinite (and so out of every field's range); too small is zero.
+        std::size_t e = number.find('e');
+        bool large = e != std::string::npos && number.compare(e + 1, 1, "-") != 0;
+        value = large ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    (void)end;
+    return negative ? -value : value;
+}
+
+template <typename Int>
+Int round_to(double value, std::string_view what, const char* range) {
+    double r = std::nearbyint(value);  // the default rounding mode rounds halves to even
+    if (!(r >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+          r <= static_cast<double>(std::numeric_limits<Int>::max())))
+        raise(ErrorKind::overflow,
+              std::string(what) + " " + number_text(value) + " is out of range (" + range + ")");
+    return static_cast<Int>(r);
+}
+
+}  // namespace
+
+double leading_number(std::u32string_view text) { return leading_number_of(text); }
+double leading_number(std::string_view ascii) { return leading_number_of(ascii); }
+
+std::int16_t round_to_int16(double value, std::string_view what) {
+    return round_to<std::int16_t>(value, what, "-32768 to 32767");
+}
+std::int32_t round_to_int32(double value, std::string_view what) {
+    return round_to<std::int32_t>(value, what, "-2147483648 to 2147483647");
+}
+std::uint8_t round_to_uint8(double value, std::string_view what) {
+    return round_to<std::uint8_t>(value, what, "0 to 255");
+}
+
+float to_float32(double value, std::string_view what) {
+    if (!(std::fabs(value) <= static_cast<double>(std::numeric_limits<float>::max())))
+        raise(ErrorKind::overflow,
+              std::string(what) + " " + number_text(value) + " is too large for a 32-bit float");
+    return static_cast<float>(value);
+}
+
+std::int32_t seconds_to_ticks(double seconds, std::string_view what) {
+    return round_to_int32(seconds * 50.0, std::string(what) + " in ticks of 20 ms");
+}
+
+std::string number_text(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        return std::to_string(static_cast<long long>(value));
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    (void)ec;
+    return std::string(buffer, end);
+}
+
+}  // namespace brandel::spectrum

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "spectrum/text.hpp"
+
+namespace brandel::spectrum {
+
+/// The 32-byte header of a CHN file, in disk order.
+struct ChnHeader {
+    std::int16_t file_type = 0;        // format word; the writer stores -1
+    std::int16_t mca_number = 0;       // marks the source layout (301 CANBERRA, 311 JAERI, ...)
+    std::int16_t segment = 0;          // a small constant of each reader
+    std::uint8_t start_sec_tens = 0;   // character code of the tens digit of the start second
+    std::uint8_t start_sec_units = 0;  // character code of the units digit
+    std::int32_t real_time = 0;        // ticks of 20 ms; whole seconds after read_chn
+    std::int32_t live_time = 0;        // ticks of 20 ms; whole seconds after read_chn
+    TextField<8> start_date;           // DDMMMYYc, c "1" for 2000-2099, blank for 1900-1999
+    TextField<6> start_time;           // HHMMSS
+    std::int16_t num_channels = 0;     // channels of `counts` that belong to the spectrum
+
+    bool operator==(const ChnHeader&) const = default;
+};
+
+/// The channel contents: 17001 signed 32-bit counts, channel k at index k - 1.
+class Counts {
+public:
+    static constexpr int capacity = 17001;
+
+    Counts() { values_.fill(0); }
+    /// Stores a count; an index outside 0..17000 raises an out-of-range error.
+    void set(int index, std::int32_t value);
+    /// The count at an index; an index outside 0..17000 raises an out-of-range error.
+    std::int32_t at(int index) const;
+    const std::int32_t* data() const { return values_.data(); }
+    void clear() { values_.fill(0); }
+
+    bool operator==(const Counts&) const = default;
+
+private:
+    std::array<std::int32_t, capacity> values_;
+};
+
+/// The 512-byte trailer of a CHN file, in disk order.
+struct ChnTrailer {
+    std::int16_t trailer_type = 0;  // -102 for a trailer with three energy terms
+    std::int16_t trailer_spare = 0;
+    float energy_zero = 0.0f;   // energy = zero + slope * channel + quad * channel^2
+    float energy_slope = 0.0f;
+    float energy_quad = 0.0f;
+    float fwhm_zero = 0.0f;
+    float fwhm_slope = 0.0f;
+    float fwhm_quad = 0.0f;
+    TextField<228> trailer_reserved1;
+    std::uint8_t detector_desc_len = 0;
+    TextField<63> detector_desc;
+    std::uint8_t sample_desc_len = 0;
+    TextField<63> sample_desc;
+    TextField<128> trailer_reserved2;
+
+    bool operator==(const ChnTrailer&) const = default;
+};
+
+/// Where the spectrum record's contents came from, so that writing it back can refuse a record
+/// that is incomplete or that has no trailer of its own.
+enum class RecordSource {
+    none,               // nothing converted or read yet
+    converted,          // a source file converted completely
+    conversion_failed,  // the last source file did not convert
+    chn_standard,       // a CHN file of the standard layout, read completely
+    chn_comment,        // a CHN file with a 64-character comment in place of the trailer
+    chn_other,          // a CHN file whose seconds bytes name no known layout
+    chn_unreadable,     // a CHN file that could not be read
+};
+
+/// The one spectrum record and the state of the file being worked on. Readers, the writer, the
+/// CHN reader and the listing all work on one State passed by reference.
+struct State {
+    ChnHeader chn_header;
+    Counts counts;
+    ChnTrailer chn_trailer;
+
+    std::string org_path;    // full path (UTF-8) of the file being read now
+    std::string org_dir;     // source folder, ending in the platform separator
+    std::string chn_dir;     // destination folder, ending in the platform separator
+    std::int16_t org_type = 0;  // chosen type 0..8, -1 while none is chosen
+    std::int16_t run_mode = 0;  // 100 FILEconv, 200 CHN_edit
+    TextField<64> text_buf;     // scratch text; after read_chn the spectrum's comment
+
+    // What the record holds, and for a CHN file read back, its header and trailer exactly as
+    // they were on disk: writing it back stores these bytes, not the rounded record.
+    RecordSource record_source = RecordSource::none;
+    std::string record_file;  // the file the record came from (for messages)
+    std::string disk_header;  // the 32 header bytes
+    std::string disk_tail;    // every byte after the channel data (at least 512, zero-padded)
+
+    /// Returns the spectrum record (header, counts, trailer) and text_buf to their start-up
+    /// state: numbers 0, text fields all NUL. Every source conversion starts with it.
+    void clear_record();
+    /// Returns everything to the start-up state.
+    void reset();
+};
+
+}  // namespace brandel::spectrum
