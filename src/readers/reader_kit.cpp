@@ -17,33 +17,34 @@ namespace {
 
 constexpr std::string_view missing_file = "File does not exist.";
 
+// Loads the source file whole. The folder and the file are examined only when the file cannot
+// be opened, so a good file costs one open and its reads.
 std::string load_source(const std::string& path, std::int16_t& status) {
     std::filesystem::path p = spectrum::fs_path(path);
-    std::error_code ec;
-    std::filesystem::path folder = p.parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
-        status = -1;
-        raise(ErrorKind::file_not_found, std::string(missing_file));
-    }
-    if (!std::filesystem::exists(p, ec)) raise(ErrorKind::file_not_found, std::string(missing_file));
-    if (!std::filesystem::is_regular_file(p, ec))
-        raise(ErrorKind::unreadable, "not a regular file");
     std::ifstream in(p, std::ios::binary);
-    if (!in) raise(ErrorKind::unreadable, "cannot open the file for reading");
+    std::error_code ec;
+    if (!in) {
+        std::filesystem::path folder = p.parent_path();
+        if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+            status = -1;
+            raise(ErrorKind::file_not_found, std::string(missing_file));
+        }
+        if (!std::filesystem::exists(p, ec))
+            raise(ErrorKind::file_not_found, std::string(missing_file));
+        raise(ErrorKind::unreadable, "cannot open the file for reading");
+    }
+    if (std::filesystem::is_directory(p, ec))
+        raise(ErrorKind::unreadable, "not a regular file");
     std::string bytes;
-    std::uintmax_t size = std::filesystem::file_size(p, ec);
-    if (!ec && size > max_source_bytes)
-        raise(ErrorKind::unreadable, "the file is larger than " +
-                                         std::to_string(max_source_bytes >> 20) + " MB");
-    if (!ec) bytes.reserve(static_cast<std::size_t>(size));
     char buffer[1 << 16];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
         if (bytes.size() > max_source_bytes)
-            raise(ErrorKind::unreadable, "the file is larger than " +
-                                             std::to_string(max_source_bytes >> 20) + " MB");
+            raise(ErrorKind::unreadable,
+                  "the file is larger than " + std::to_string(max_source_bytes >> 20) + " MB");
     }
-    if (in.bad()) raise(ErrorKind::unreadable, "cannot read the file");
+    if (in.bad())
+        raise(ErrorKind::unreadable, "cannot read the file");
     return bytes;
 }
 
@@ -58,7 +59,9 @@ Outcome outcome_of(ErrorKind kind) {
     }
 }
 
-bool is_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool is_digit(char32_t c) {
+    return c >= U'0' && c <= U'9';
+}
 
 }  // namespace
 
@@ -98,7 +101,8 @@ void key_not_found(std::string_view key) {
 std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key) {
     const std::u32string wide = spectrum::widen(key);
     for (std::size_t i = 0; i < text.line_count(); ++i)
-        if (spectrum::contains_ignore_case(text.line(i), wide)) return i;
+        if (spectrum::contains_ignore_case(text.line(i), wide))
+            return i;
     key_not_found(key);
 }
 
@@ -109,7 +113,8 @@ void check_channel_count(std::int32_t count) {
 
 void finish_start_time(spectrum::ChnHeader& header) {
     spectrum::TextField<6>& time = header.start_time;
-    if (time.at(2) == U' ') time.set(2, U'0');
+    if (time.at(2) == U' ')
+        time.set(2, U'0');
     auto digit_code = [](char32_t c) -> std::uint8_t {
         return static_cast<std::uint8_t>('0' + (is_digit(c) ? c - U'0' : 0));
     };
@@ -130,12 +135,16 @@ std::u32string century_mark_from_digits(std::u32string_view digits) {
     return mark == "0" ? std::u32string(U" ") : spectrum::widen(mark);
 }
 
-std::u32string century_mark_from_year(double year) { return year < 70 ? U"1" : U" "; }
+std::u32string century_mark_from_year(double year) {
+    return year < 70 ? U"1" : U" ";
+}
 
 std::u32string two_digits(long value) {
-    if (value < 0) return U"-" + two_digits(-value);
+    if (value < 0)
+        return U"-" + two_digits(-value);
     std::string text = std::to_string(value);
-    if (text.size() < 2) text.insert(0, "0");
+    if (text.size() < 2)
+        text.insert(0, "0");
     return spectrum::widen(text);
 }
 

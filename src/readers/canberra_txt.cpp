@@ -1,0 +1,85 @@
+#include "readers/canberra_txt.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "app/months.hpp"
+#include "spectrum/numbers.hpp"
+#include "spectrum/text.hpp"
+#include "spectrum/text_source.hpp"
+
+namespace brandel::readers {
+
+namespace {
+
+using spectrum::column_range;
+using spectrum::leading_number;
+
+// The channel table follows the report's first 8 lines.
+constexpr std::size_t header_lines = 8;
+
+// The line of the first occurrence of `key`, searched from the top of the file.
+std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key) {
+    return text.line(find_key_line(text, key));
+}
+
+// A channel count rounded into 32 bits. The label of the error is only built when the value
+// does not fit, so the loop over the table allocates nothing.
+std::int32_t channel_count(double value, int channel, std::size_t line) {
+    if (std::fabs(value) < 2147483647.0)
+        return spectrum::round_to_int32(value);
+    return spectrum::round_to_int32(
+        value, "line " + std::to_string(line) + ": count of channel " + std::to_string(channel));
+}
+
+// "Date Time" line, by column: 15-16 century digits, 17-18 year, 20-21 month number, 23-24 day,
+// 26-27 hour, 29-30 minute. The separators between them are not looked at.
+void read_date_time(spectrum::ChnHeader& header, std::u32string_view line) {
+    const auto month =
+        spectrum::round_to_int16(leading_number(column_range(line, 20, 21)), "month");
+    std::u32string date(column_range(line, 23, 24));
+    date += spectrum::widen(app::num2month(month));
+    date += column_range(line, 17, 18);
+    date += century_mark_from_digits(column_range(line, 15, 16));
+    header.start_date.assign(date);
+
+    std::u32string time(column_range(line, 26, 27));
+    time += column_range(line, 29, 30);
+    time += U"00";
+    header.start_time.assign(time);
+    finish_start_time(header);
+}
+
+void read_report(spectrum::State& state, std::string_view bytes) {
+    const spectrum::TextSource text = spectrum::TextSource::from_bytes(bytes);
+    spectrum::ChnHeader& header = state.chn_header;
+
+    header.num_channels = spectrum::round_to_int16(
+        leading_number(column_range(key_line(text, "Channel No"), 15, 19)), "Channel No");
+    check_channel_count(header.num_channels);
+    header.live_time = spectrum::seconds_to_ticks(
+        leading_number(column_range(key_line(text, "Live Time"), 15, 20)), "Live Time");
+    header.real_time = spectrum::seconds_to_ticks(
+        leading_number(column_range(key_line(text, "True Time"), 15, 20)), "True Time");
+    set_sample_text(state, column_range(key_line(text, "Sample Name"), 15, 78));
+    read_date_time(header, key_line(text, "Date Time"));
+
+    // Each table entry is a channel number (not used) and its count, read as separate fields,
+    // so two numbers on a line are never joined into one.
+    const std::size_t skipped = std::min(text.line_count(), header_lines);
+    spectrum::FieldReader table(text.text(), text.line_start(skipped), skipped + 1);
+    for (int k = 1; k <= header.num_channels; ++k) {
+        table.next_number();
+        const std::size_t line = table.line_number();
+        state.counts.set(k - 1, channel_count(table.next_number(), k, line));
+    }
+}
+
+}  // namespace
+
+ReaderResult read_org_canberra_txt(spectrum::State& state) {
+    return run_reader(state, {301, 1}, read_report);
+}
+
+}  // namespace brandel::readers

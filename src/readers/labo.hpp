@@ -1,0 +1,11 @@
+#pragma once
+
+#include "readers/reader_kit.hpp"
+
+namespace brandel::readers {
+
+/// Read the Labo binary files: Labo(New) (type 1) and Labo(Old) (type 5).
+ReaderResult read_org_labo_new(spectrum::State& state);
+ReaderResult read_org_labo_old(spectrum::State& state);
+
+}  // namespace brandel::readers

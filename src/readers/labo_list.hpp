@@ -1,0 +1,10 @@
+#pragma once
+
+#include "readers/reader_kit.hpp"
+
+namespace brandel::readers {
+
+/// Reads a Labo LIST file (type 6).
+ReaderResult read_org_labo_list(spectrum::State& state);
+
+}  // namespace brandel::readers

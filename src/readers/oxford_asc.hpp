@@ -1,0 +1,10 @@
+#pragma once
+
+#include "readers/reader_kit.hpp"
+
+namespace brandel::readers {
+
+/// Reads an Oxford asc export (type 8).
+ReaderResult read_org_oxford_asc(spectrum::State& state);
+
+}  // namespace brandel::readers

@@ -1,0 +1,162 @@
+#include "readers/labo_list.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "spectrum/text.hpp"
+#include "temp_dir.hpp"
+
+namespace brandel::readers {
+namespace {
+
+using spectrum::State;
+using spectrum::to_utf8;
+
+constexpr std::size_t header_size = 1036;
+
+/// A LIST file of `size` bytes: a header with the given date and time texts, then the values
+/// 1, 2, 3, ... as int32 from offset 1036 for as long as whole values fit.
+std::string list_file(std::size_t size, std::string_view date = "02-JUL-16",
+                      std::string_view time = "14:23:37") {
+    std::string bytes(size, '\0');
+    auto put = [&](std::size_t at, std::string_view text) {
+        if (at + text.size() <= size)
+            bytes.replace(at, text.size(), text);
+    };
+    put(32, date);
+    put(41, time);
+    for (std::size_t at = header_size, v = 1; at + 4 <= size; at += 4, ++v)
+        for (std::size_t i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+ReaderResult convert(const testing::TempDir& dir, const std::string& bytes, State& state) {
+    state.org_path = dir.write("list.dat", bytes);
+    return read_org_labo_list(state);
+}
+
+struct CountRow {
+    const char* name;
+    std::size_t size;
+    std::int16_t count;
+    friend void PrintTo(const CountRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class LaboListCount : public ::testing::TestWithParam<CountRow> {};
+
+// The count is (L - 1024) / 4 rounded halves to even: the last three values lie past the end
+// and read as zero.
+TEST_P(LaboListCount, CountComesFromTheFileLength) {
+    const CountRow& row = GetParam();
+    testing::TempDir dir;
+    State state;
+    ReaderResult result = convert(dir, list_file(row.size), state);
+    ASSERT_TRUE(result.complete()) << result.reason;
+    ASSERT_EQ(state.chn_header.num_channels, row.count);
+    const int whole = static_cast<int>((row.size - header_size) / 4);
+    for (int k = 0; k < row.count; ++k)
+        EXPECT_EQ(state.counts.at(k), k < whole ? k + 1 : 0) << "channel " << k + 1;
+    EXPECT_EQ(state.counts.at(row.count), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LaboListCount,
+                         ::testing::Values(CountRow{"HeaderOnly", 1036, 3},
+                                           CountRow{"FiveValues", 1036 + 20, 8},
+                                           CountRow{"HalfRoundsUpToEven", 1024 + 12 + 2, 4},
+                                           CountRow{"HalfRoundsDownToEven", 1024 + 16 + 2, 4},
+                                           CountRow{"QuarterRoundsDown", 1024 + 16 + 1, 4},
+                                           CountRow{"ThreeQuartersRoundUp", 1024 + 16 + 3, 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LaboList, FillsTheRecordFromDateTimeAndFirstValues) {
+    testing::TempDir dir;
+    std::string bytes = list_file(header_size + 16);
+    // Calibration, count, times and description of the header are not used.
+    bytes.replace(0, 4, "\x8e\x8e\x97\xbf");
+    bytes[56] = 7;
+    bytes[72] = 0x40;
+    bytes[718] = 9;
+    State state;
+    state.chn_header.start_sec_tens = 'x';
+    ReaderResult result = convert(dir, bytes, state);
+    ASSERT_TRUE(result.complete()) << result.reason;
+    const auto& h = state.chn_header;
+    const auto& t = state.chn_trailer;
+    EXPECT_EQ(h.mca_number, 101);
+    EXPECT_EQ(h.segment, 3);
+    EXPECT_EQ(h.num_channels, 7);
+    EXPECT_EQ(h.live_time, 1);  // the first two values, not scaled
+    EXPECT_EQ(h.real_time, 2);
+    EXPECT_EQ(state.counts.at(0), 1);
+    EXPECT_EQ(state.counts.at(1), 2);
+    EXPECT_EQ(to_utf8(h.start_date.view()), "16JUL02 ");
+    EXPECT_EQ(to_utf8(h.start_time.view()), "142337");
+    EXPECT_EQ(h.start_sec_tens, '3');
+    EXPECT_EQ(h.start_sec_units, '7');
+    EXPECT_EQ(t.energy_zero, 0.0f);
+    EXPECT_EQ(t.energy_slope, 1.0f);
+    EXPECT_EQ(t.energy_quad, 0.0f);
+    EXPECT_EQ(t.trailer_type, -102);
+    EXPECT_EQ(t.sample_desc_len, 63);
+    EXPECT_EQ(to_utf8(t.sample_desc.view()), "from Labo LIST data" + std::string(44, ' '));
+    EXPECT_EQ(state.text_buf, spectrum::TextField<64>{});
+}
+
+TEST(LaboList, BlankTensOfTheMinuteBecomesZero) {
+    testing::TempDir dir;
+    State state;
+    ASSERT_TRUE(convert(dir, list_file(header_size, "98/Nov/02", "07: 5:09"), state).complete());
+    EXPECT_EQ(to_utf8(state.chn_header.start_date.view()), "02Nov98 ");
+    EXPECT_EQ(to_utf8(state.chn_header.start_time.view()), "070509");
+    EXPECT_EQ(state.chn_header.start_sec_tens, '0');
+    EXPECT_EQ(state.chn_header.start_sec_units, '9');
+}
+
+struct FailureRow {
+    const char* name;
+    std::size_t size;
+    Outcome outcome;
+    const char* reason;
+    friend void PrintTo(const FailureRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class LaboListFailure : public ::testing::TestWithParam<FailureRow> {};
+
+TEST_P(LaboListFailure, IsReported) {
+    const FailureRow& row = GetParam();
+    testing::TempDir dir;
+    State state;
+    ReaderResult result = convert(dir, list_file(row.size), state);
+    EXPECT_EQ(result.outcome, row.outcome);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.reason.find(row.reason), std::string::npos) << result.reason;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LaboListFailure,
+    ::testing::Values(FailureRow{"ShorterThanHeader", 1035, Outcome::read_error,
+                                 "inside its 1036-byte header"},
+                      FailureRow{"Empty", 0, Outcome::read_error, "inside its 1036-byte header"},
+                      FailureRow{"TooManyChannels", 1024 + 4 * 17002, Outcome::read_error,
+                                 "17002 channels, at most 17001 fit"},
+                      FailureRow{"CountBeyond16Bits", 1024 + 4 * 32768, Outcome::read_error,
+                                 "Labo(LIST) channel count 32768 is out of range"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LaboListMissing, FolderGivesStatusMinusOne) {
+    testing::TempDir dir;
+    State state;
+    state.org_path = dir.dir() + "no folder/list.dat";
+    ReaderResult result = read_org_labo_list(state);
+    EXPECT_EQ(result.outcome, Outcome::file_not_found);
+    EXPECT_EQ(result.status, -1);
+    EXPECT_EQ(result.reason, "File does not exist.");
+}
+
+}  // namespace
+}  // namespace brandel::readers

@@ -1,0 +1,255 @@
+#include "readers/oxford_asc.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "spectrum/state.hpp"
+#include "spectrum/text.hpp"
+#include "temp_dir.hpp"
+
+namespace brandel::readers {
+namespace {
+
+using spectrum::State;
+
+// A header line with its key from column 1 and its value from column `value_column`.
+std::string field(std::string key, std::size_t value_column, const std::string& value) {
+    key.resize(value_column - 1, ' ');
+    return key + value;
+}
+
+// A channel line: a label in columns 1-7, the count from column 8.
+std::string channel(const std::string& label, const std::string& count) {
+    return field(label, 8, count);
+}
+
+// An Oxford export: 15 header lines, then one line per channel.
+struct Export {
+    std::vector<std::string> header = {
+        "Oxford MCA spectrum export",
+        "ID:\x8e\x8e\x97\xbf Ge-1",  // 試料 in code page 932
+        field("Conversion Gain:", 27, "4"),
+        field("Elapsed Live Time:", 20, "3600.5"),
+        field("Elapsed Real Time:", 20, "3700.25"),
+        "Acquisition Date:  15-Jul-2003 09:41:20",
+        field("Energy calibration   A =", 54, "1.5E-7"),
+        field("Energy calibration   B =", 54, "0.5"),
+        field("Energy calibration   C =", 54, "-1.25 keV"),
+        "",
+        "",
+        "",
+        "",
+        "",
+        "Channel Counts",
+    };
+    std::vector<std::string> lines = {channel("1", "10"), channel("2", "20"), channel("3", "30"),
+                                      channel("4", "40")};
+
+    std::string bytes(const std::string& eol = "\r\n") const {
+        std::string out;
+        for (const std::string& l : header)
+            out += l + eol;
+        for (const std::string& l : lines)
+            out += l + eol;
+        return out;
+    }
+    void set(std::size_t line, std::string text) { header.at(line - 1) = std::move(text); }
+};
+
+ReaderResult convert(State& state, const std::string& bytes) {
+    brandel::testing::TempDir dir;
+    state.org_path = dir.write("SPEC01.asc", bytes);
+    return read_org_oxford_asc(state);
+}
+
+template <std::size_t N>
+std::string text(const spectrum::TextField<N>& f) {
+    return spectrum::to_utf8(f.view());
+}
+
+std::vector<std::int32_t> counts(const State& state, int n) {
+    return std::vector<std::int32_t>(state.counts.data(), state.counts.data() + n);
+}
+
+TEST(OxfordAscReader, ReadsEveryFieldWithAnyLineEnd) {
+    for (const char* eol : {"\r\n", "\r", "\n"}) {
+        SCOPED_TRACE(::testing::PrintToString(eol));
+        State state;
+        ReaderResult r = convert(state, Export{}.bytes(eol));
+        ASSERT_TRUE(r.complete()) << r.reason;
+        EXPECT_EQ(r.status, 0);
+        const auto& h = state.chn_header;
+        const auto& t = state.chn_trailer;
+        EXPECT_EQ(h.mca_number, 444);
+        EXPECT_EQ(h.segment, 1);
+        EXPECT_EQ(h.num_channels, 4);
+        EXPECT_EQ(h.live_time, 180025);
+        EXPECT_EQ(h.real_time, 185012);  // 185012.5 rounds to even
+        EXPECT_EQ(text(h.start_date), "15Jul031");
+        EXPECT_EQ(text(h.start_time), "094100");
+        EXPECT_EQ(h.start_sec_tens, '0');
+        EXPECT_EQ(h.start_sec_units, '0');
+        EXPECT_EQ(t.sample_desc_len, 63);
+        EXPECT_EQ(text(t.sample_desc), "試料 Ge-1" + std::string(56, ' '));
+        EXPECT_EQ(text(state.text_buf), "試料 Ge-1" + std::string(57, ' '));
+        EXPECT_EQ(t.energy_quad, 1.5e-7f);
+        EXPECT_EQ(t.energy_slope, 0.5f);
+        EXPECT_EQ(t.energy_zero, -1.25f);
+        EXPECT_EQ(t.trailer_type, -102);
+        EXPECT_EQ(counts(state, 5), (std::vector<std::int32_t>{10, 20, 30, 40, 0}));
+    }
+}
+
+TEST(OxfordAscReader, AcquisitionDate) {
+    struct Row {
+        const char* line;
+        const char* date;
+        const char* time;
+    };
+    const Row rows[] = {
+        {"Acquisition Date:  15-Jul-2003 09:41:20", "15Jul031", "094100"},
+        {"Acquisition Date:  5-Jul-2003 09:41:20", " 5Jul031", "094100"},  // one-digit day
+        {"Acquisition Date:  05-Jul-2003 09:41:20", "05Jul031", "094100"},
+        {"Acquisition Date:  02-Nov-1998 17:05:00", "02Nov98 ", "170500"},
+        {"acquisition date:  9-NOV-1998 17: 5:00", " 9NOV98 ", "170500"},
+        {"Acquisition Date:  10-Jan-2004 00:00:59", "10Jan041", "000000"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        Export file;
+        file.set(6, row.line);
+        State state;
+        ReaderResult r = convert(state, file.bytes());
+        ASSERT_TRUE(r.complete()) << r.reason;
+        EXPECT_EQ(text(state.chn_header.start_date), row.date);
+        EXPECT_EQ(text(state.chn_header.start_time), row.time);
+        EXPECT_EQ(state.chn_header.start_sec_tens, '0');
+        EXPECT_EQ(state.chn_header.start_sec_units, '0');
+    }
+}
+
+TEST(OxfordAscReader, HeaderKeys) {
+    struct Row {
+        const char* name;
+        std::function<void(Export&)> edit;
+        std::int16_t channels;
+        float quad;
+    };
+    const std::vector<Row> rows = {
+        {"key in another case, in a later line",
+         [](Export& f) {
+             f.set(3, "gain unknown");
+             f.set(12, field("  conversion gain:", 27, "3"));
+         },
+         3, 1.5e-7f},
+        {"calibration key inside a longer word",
+         [](Export& f) { f.set(1, field("METADATA =", 54, "2.5")); }, 4, 2.5f},
+        {"first occurrence wins", [](Export& f) { f.set(13, field("Conversion Gain:", 27, "2")); },
+         4, 1.5e-7f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Export file;
+        row.edit(file);
+        State state;
+        ReaderResult r = convert(state, file.bytes());
+        ASSERT_TRUE(r.complete()) << r.reason;
+        EXPECT_EQ(state.chn_header.num_channels, row.channels);
+        EXPECT_EQ(state.chn_trailer.energy_quad, row.quad);
+    }
+}
+
+TEST(OxfordAscReader, ChannelLines) {
+    struct Row {
+        const char* name;
+        std::string line;
+        std::int32_t count;
+    };
+    const std::vector<Row> rows = {
+        {"label columns are never read", "9999999" + std::string("1234"), 1234},
+        {"blanks inside the count are dropped", channel("1", " 12 34"), 1234},
+        {"halves round to even", channel("1", "2.5"), 2},
+        {"exponent", channel("1", "1.5E3"), 1500},
+        {"line shorter than column 8", "1", 0},
+        {"empty line", "", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Export file;
+        file.lines[1] = row.line;
+        State state;
+        ReaderResult r = convert(state, file.bytes());
+        ASSERT_TRUE(r.complete()) << r.reason;
+        EXPECT_EQ(counts(state, 4), (std::vector<std::int32_t>{10, row.count, 30, 40}));
+    }
+}
+
+TEST(OxfordAscReader, ZeroChannelsStillReadTheHeader) {
+    Export file;
+    file.set(3, field("Conversion Gain:", 27, "0"));
+    file.header.resize(9);
+    file.lines.clear();
+    State state;
+    ReaderResult r = convert(state, file.bytes());
+    ASSERT_TRUE(r.complete()) << r.reason;
+    EXPECT_EQ(state.chn_header.num_channels, 0);
+    EXPECT_EQ(state.chn_header.live_time, 180025);
+    EXPECT_EQ(text(state.chn_header.start_date), "15Jul031");
+    EXPECT_EQ(state.chn_trailer.energy_zero, -1.25f);
+    EXPECT_EQ(state.chn_trailer.sample_desc_len, 63);
+}
+
+TEST(OxfordAscReader, Failures) {
+    struct Row {
+        const char* name;
+        std::function<void(Export&)> edit;
+        Outcome outcome;
+        std::string reason;
+    };
+    const std::vector<Row> rows = {
+        {"key missing", [](Export& f) { f.set(9, "Energy calibration   C"); },
+         Outcome::key_not_found, "header key \"C =\" not found"},
+        {"fewer channel lines than the count", [](Export& f) { f.lines.resize(2); },
+         Outcome::read_error, "line 18: the file ends where channel 3 of 4 was expected"},
+        {"file ends before the channel lines",
+         [](Export& f) {
+             f.header.resize(10);
+             f.lines.clear();
+         },
+         Outcome::read_error, "line 16: the file ends where channel 1 of 4 was expected"},
+        {"channel count too large",
+         [](Export& f) { f.set(3, field("Conversion Gain:", 27, "40000")); }, Outcome::read_error,
+         "Conversion Gain 40000 is out of range (-32768 to 32767)"},
+        {"negative channel count", [](Export& f) { f.set(3, field("Conversion Gain:", 27, "-5")); },
+         Outcome::read_error, "channel count -5 is negative"},
+        {"time beyond 32 bits",
+         [](Export& f) { f.set(4, field("Elapsed Live Time:", 20, "43000000")); },
+         Outcome::read_error, "Elapsed Live Time in ticks of 20 ms 2150000000 is out of range"},
+        {"calibration beyond a 32-bit float", [](Export& f) { f.set(8, field("B =", 54, "1E39")); },
+         Outcome::read_error, "calibration term \"B =\""},
+        {"count beyond 32 bits", [](Export& f) { f.lines[3] = channel("4", "-2147483649"); },
+         Outcome::read_error, "line 19: count of channel 4 -2147483649 is out of range"},
+        {"more channels than fit",
+         [](Export& f) {
+             f.set(3, field("Conversion Gain:", 27, "17002"));
+             f.lines.assign(17002, channel("", "1"));
+         },
+         Outcome::read_error, "17002 channels, at most 17001 fit"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Export file;
+        row.edit(file);
+        State state;
+        ReaderResult r = convert(state, file.bytes());
+        EXPECT_EQ(r.outcome, row.outcome);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.reason.find(row.reason), std::string::npos) << r.reason;
+    }
+}
+
+}  // namespace
+}  // namespace brandel::readers
