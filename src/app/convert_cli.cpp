@@ -4,10 +4,15 @@
 #include <ostream>
 
 #include "app/driver.hpp"
+#include "app/file_list.hpp"
 #include "app/org_types.hpp"
 #include "brandel/version.hpp"
+#include "listing/actions.hpp"
+#include "listing/listing.hpp"
+#include "listing/memory_grid.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/state.hpp"
+#include "spectrum/text.hpp"
 
 namespace brandel::app {
 
@@ -62,7 +67,8 @@ std::string parse(const std::vector<std::string>& args, Options& o) {
                 target = a.substr(eq + 1);
                 return true;
             }
-            if (i + 1 >= args.size()) return false;
+            if (i + 1 >= args.size())
+                return false;
             target = args[++i];
             return true;
         };
@@ -70,12 +76,15 @@ std::string parse(const std::vector<std::string>& args, Options& o) {
         if (a == "--") {
             options_end = true;
         } else if (name == "--type") {
-            if (!value(o.type)) return "--type needs a TYPE";
+            if (!value(o.type))
+                return "--type needs a TYPE";
             o.has_type = true;
         } else if (name == "--out") {
-            if (!value(o.out_dir)) return "--out needs a DIR";
+            if (!value(o.out_dir))
+                return "--out needs a DIR";
         } else if (name == "--list") {
-            if (!value(o.list_dir)) return "--list needs a DIR";
+            if (!value(o.list_dir))
+                return "--list needs a DIR";
             o.has_list = true;
         } else if (a == "--csv") {
             o.csv = true;
@@ -97,11 +106,14 @@ bool is_directory(const std::string& dir) {
 
 int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
     const OrgType* type = find_org_type(o.type);
-    if (type == nullptr) return usage_error(err, "unknown type " + o.type);
+    if (type == nullptr)
+        return usage_error(err, "unknown type " + o.type);
     if (type->reader == nullptr)
         return usage_error(err, "type " + std::string(type->name) + " has no reader");
-    if (o.files.empty()) return usage_error(err, "no files to convert");
-    if (!is_directory(o.out_dir)) return usage_error(err, "no such folder " + o.out_dir);
+    if (o.files.empty())
+        return usage_error(err, "no files to convert");
+    if (!is_directory(o.out_dir))
+        return usage_error(err, "no such folder " + o.out_dir);
 
     spectrum::State state;
     state.org_type = type->index;
@@ -116,11 +128,107 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
                     << std::flush;
             return true;
         });
-    if (show_progress) err << "\r\x1b[K" << std::flush;
-    for (const FileFailure& f : report.failures) err << f.path << ": " << f.reason << "\n";
+    if (show_progress)
+        err << "\r\x1b[K" << std::flush;
+    for (const FileFailure& f : report.failures)
+        err << f.path << ": " << f.reason << "\n";
     if (!report.failures.empty())
         err << "converted " << report.converted << " of " << report.selected << " files\n";
     return report.failures.empty() ? 0 : 1;
+}
+
+// The destination pane of a listing without a window: the CHN files of one folder, in the order
+// the window's file list shows them.
+class ListHost final : public Host {
+  public:
+    ListHost(std::string folder, std::vector<std::string> names)
+        : folder_(std::move(folder)), names_(std::move(names)) {}
+
+    std::string destination_path() const override { return folder_; }
+    std::string source_path() const override { return {}; }
+    int source_entry_count() const override { return 0; }
+    std::string source_entry(int) const override { return {}; }
+    bool source_selected(int) const override { return false; }
+    int destination_entry_count() const override { return static_cast<int>(names_.size()); }
+    std::string destination_entry(int index) const override {
+        return names_[static_cast<std::size_t>(index)];
+    }
+    void set_busy(bool) override {}
+    void message_box(const std::string&) override {}
+    void refresh_destination_list() override {}
+    listing::MemoryGrid& listing_grid() override { return grid_; }
+
+  private:
+    std::string folder_;
+    std::vector<std::string> names_;
+    listing::MemoryGrid grid_;
+};
+
+// A cell as one field of a TAB-separated line: control characters become blanks.
+std::string tab_field(std::u32string_view cell) {
+    std::u32string text(cell);
+    for (char32_t& c : text)
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            c = U' ';
+    return spectrum::to_utf8(text);
+}
+
+// A cell as one CSV field, kept exactly: quoted when it holds a comma, a quote, a line break or
+// any other control character.
+std::string csv_field(std::u32string_view cell) {
+    std::string text = spectrum::to_utf8(cell);
+    bool plain = true;
+    for (unsigned char c : text)
+        if (c == ',' || c == '"' || c < 0x20 || c == 0x7F)
+            plain = false;
+    if (plain)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+void print_line(std::ostream& out, const std::vector<std::u32string>& cells, bool csv) {
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        if (c > 0)
+            out << (csv ? ',' : '\t');
+        out << (csv ? csv_field(cells[c]) : tab_field(cells[c]));
+    }
+    out << (csv ? "\r\n" : "\n");
+}
+
+int list(const Options& o, std::ostream& out, std::ostream& err) {
+    if (!is_directory(o.list_dir))
+        return usage_error(err, "no such folder " + o.list_dir);
+    std::vector<std::string> names;
+    try {
+        names = list_files(o.list_dir, "*.chn");
+    } catch (const std::exception& e) {
+        err << o.list_dir << ": " << e.what() << "\n";
+        return 1;
+    }
+    ListHost host(o.list_dir, std::move(names));
+    spectrum::State state;
+    const listing::ListingReport report = listing::build_listing(state, host);
+
+    std::vector<std::u32string> cells;
+    for (const listing::ColumnFormat& column :
+         listing::parse_format_string(listing::listing_format()))
+        cells.emplace_back(spectrum::trim_blanks(column.header));
+    print_line(out, cells, o.csv);
+    const listing::MemoryGrid& grid = host.listing_grid();
+    for (int r = 1; r <= report.listed; ++r) {
+        for (int c = 0; c < listing::listing_columns; ++c)
+            cells[static_cast<std::size_t>(c)] = grid.cell(r, c);
+        print_line(out, cells, o.csv);
+    }
+    for (const FileFailure& f : report.skipped)
+        err << f.path.substr(state.chn_dir.size()) << ": " << f.reason << "\n";
+    return report.skipped.empty() ? 0 : 1;
 }
 
 }  // namespace
@@ -128,7 +236,8 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
 int run_convert_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                     bool err_is_terminal) {
     Options o;
-    if (std::string error = parse(args, o); !error.empty()) return usage_error(err, error);
+    if (std::string error = parse(args, o); !error.empty())
+        return usage_error(err, error);
     if (o.help) {
         out << usage_text;
         return 0;
@@ -140,10 +249,12 @@ int run_convert_cli(const std::vector<std::string>& args, std::ostream& out, std
     if (o.has_list) {
         if (o.has_type || !o.files.empty())
             return usage_error(err, "--list takes a folder and no files");
-        return usage_error(err, "--list is not available in this version yet");
+        return list(o, out, err);
     }
-    if (o.csv) return usage_error(err, "--csv goes with --list");
-    if (!o.has_type) return usage_error(err, "no --type given");
+    if (o.csv)
+        return usage_error(err, "--csv goes with --list");
+    if (!o.has_type)
+        return usage_error(err, "no --type given");
     return convert(o, err, err_is_terminal);
 }
 

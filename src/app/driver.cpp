@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/org_types.hpp"
+#include "listing/actions.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/paths.hpp"
@@ -24,18 +25,20 @@ std::string file_name_of(const std::string& path) {
 
 // The busy pointer shows for as long as a batch runs, whatever ends it.
 class BusyPointer {
-public:
+  public:
     explicit BusyPointer(Host& host) : host_(host) { host_.set_busy(true); }
     ~BusyPointer() { host_.set_busy(false); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 
-private:
+  private:
     Host& host_;
 };
 
-// Actions of CHN_edit mode by org_type; the empty slots do nothing.
-std::array<ChnEditAction, 9> chn_edit_actions = {};
+// Actions of CHN_edit mode by org_type; the empty slots do nothing ("Edit Tesmo.CMT", 5, is one).
+constexpr std::array<ChnEditAction, 9> chn_edit_actions = {
+    nullptr, listing::make_listing,      nullptr, nullptr, nullptr,
+    nullptr, listing::write_current_chn, nullptr, nullptr};
 
 constexpr std::size_t summary_lines = 30;
 
@@ -86,10 +89,12 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
 }
 
 std::string summary_text(const BatchReport& report) {
-    if (report.failures.empty()) return {};
+    if (report.failures.empty())
+        return {};
     std::string text = "Converted " + std::to_string(report.converted) + " of " +
                        std::to_string(report.selected) + " selected files.";
-    if (report.cancelled) text += " The batch was cancelled.";
+    if (report.cancelled)
+        text += " The batch was cancelled.";
     text += "\n";
     std::size_t shown = 0;
     for (const FileFailure& f : report.failures) {
@@ -116,23 +121,27 @@ BatchReport convert_org_files(State& state, Host& host) {
         std::vector<std::string> paths;
         const int n = host.source_entry_count();
         for (int i = 0; i < n; ++i)
-            if (host.source_selected(i)) paths.push_back(state.org_dir + host.source_entry(i));
+            if (host.source_selected(i))
+                paths.push_back(state.org_dir + host.source_entry(i));
         report = convert_paths(state, paths, [&host](int done, int total, const std::string& name) {
             return host.progress(done, total, name);
         });
         host.progress_done();
     }
-    if (!report.failures.empty()) host.message_box(summary_text(report));
+    if (!report.failures.empty())
+        host.message_box(summary_text(report));
     return report;
 }
 
 ChnEditAction chn_edit_action(std::int16_t org_type) {
-    if (org_type < 0 || org_type >= static_cast<int>(chn_edit_actions.size())) return nullptr;
+    if (org_type < 0 || org_type >= static_cast<int>(chn_edit_actions.size()))
+        return nullptr;
     return chn_edit_actions[static_cast<std::size_t>(org_type)];
 }
 
 void run_chn_edit_action(State& state, Host& host) {
-    if (ChnEditAction action = chn_edit_action(state.org_type)) action(state, host);
+    if (ChnEditAction action = chn_edit_action(state.org_type))
+        action(state, host);
 }
 
 void Command1_Click(State& state, Host& host) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "listing/listing.hpp"
+#include "listing/memory_grid.hpp"
 #include "readers/reader_kit.hpp"
 #include "spectrum/state.hpp"
 
@@ -16,7 +18,7 @@ inline constexpr std::int16_t mode_chn_edit = 200;
 /// refresh of the destination list and a progress report. The window implements it; tests and
 /// the command line implement it without a window.
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     virtual std::string destination_path() const = 0;  // current path of the destination pane
@@ -39,6 +41,20 @@ public:
     }
     /// Called once when a batch or listing ends.
     virtual void progress_done() {}
+
+    /// The grid of the comment listing, made on first use and kept for the rest of the run: the
+    /// grid editor window's grid in the window, a grid in memory without one.
+    virtual listing::Grid& listing_grid() { return memory_grid_; }
+    /// The busy pointer of the grid's window.
+    virtual void set_grid_busy(bool busy) { (void)busy; }
+    /// Shows the grid's window modally; returns when the user closes it.
+    virtual void show_grid_modal() {}
+    /// Where the listing's next row goes; kept, like the grid, for the rest of the run.
+    listing::ListingState& listing_state() { return listing_state_; }
+
+  private:
+    listing::MemoryGrid memory_grid_;
+    listing::ListingState listing_state_;
 };
 
 /// A selected file that did not convert, and why.

@@ -1,0 +1,131 @@
+#include "app/convert_cli.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "spectrum/chn_file.hpp"
+#include "spectrum/paths.hpp"
+#include "spectrum/state.hpp"
+#include "spectrum/text.hpp"
+#include "temp_dir.hpp"
+#include "tools/example_sources.hpp"
+
+namespace brandel::app {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int status = run_convert_cli(args, out, err, false);
+    return {status, out.str(), err.str()};
+}
+
+TEST(ConvertCli, UsageErrorsExitWithTwo) {
+    brandel::testing::TempDir dir;
+    const std::string file = dir.write("a.txt", "x");
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus"},
+        {file},                        // no --type
+        {"--type", "canberra-txt"},    // no files
+        {"--type", "nonsense", file},  // unknown type
+        {"--type", "9", file},         // index out of range
+        {"--type", "naig", file},      // no reader
+        {"--type", "2", file},         // no reader, by index
+        {"--type", "0", "--out", dir.dir() + "missing", file},
+        {"--type"},  // option without value
+        {"--csv"},   // --csv without --list
+    };
+    for (const auto& args : cases) {
+        CliRun r = run(args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(r.err.find("usage: brandel-convert"), std::string::npos);
+        EXPECT_TRUE(r.out.empty());
+    }
+}
+
+TEST(ConvertCli, HelpAndVersionGoToStandardOutput) {
+    CliRun help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--type TYPE"), std::string::npos);
+    CliRun version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "brandel-convert 1.1.25\n");
+}
+
+TEST(ConvertCli, FailuresAreListedAndCounted) {
+    brandel::testing::TempDir src, out;
+    tools::SourceParams p;
+    p.channels = 16;
+    const std::string good =
+        src.write("good.TXT", tools::make_source(tools::Layout::canberra_txt, p));
+    const std::string bad = src.write("bad.txt", "not a report\r\n");
+    const std::string gone = src.dir() + "gone.txt";
+
+    CliRun r = run({"--type", "canberra-txt", "--out", out.dir(), good, bad, gone});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty()) << "nothing on standard output when converting";
+    EXPECT_EQ(r.err, bad + ": header key \"Channel No\" not found\n" + gone +
+                         ": File does not exist.\nconverted 1 of 3 files\n");
+    EXPECT_TRUE(out.exists("good.chn"));
+    EXPECT_FALSE(out.exists("bad.chn"));
+
+    CliRun ok = run({"--type=0", "--out=" + out.dir(), good});
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_TRUE(ok.err.empty());
+}
+
+// The installed converter, run as a user would, on the example files of every layout.
+TEST(ConvertCliEndToEnd, ConvertsEveryExampleFile) {
+    brandel::testing::TempDir out;
+    for (const tools::ExampleFile& example : tools::example_files()) {
+        SCOPED_TRACE(example.name);
+        const std::string source = std::string(BRANDEL_SOURCE_DIR) + "/examples/" + example.name;
+        const std::string command = std::string(BRANDEL_CONVERT) + " --type " +
+                                    std::to_string(static_cast<int>(example.layout)) + " --out '" +
+                                    out.dir() + "' '" + source + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+        spectrum::State state;
+        state.org_path = out.dir() + spectrum::base_name_of(example.name) + ".chn";
+        std::string bytes = out.read(spectrum::base_name_of(example.name) + ".chn");
+        spectrum::read_chn(state);
+        const tools::ExpectedConversion want =
+            tools::expected_conversion(example.layout, example.params);
+        const spectrum::ChnHeader& h = state.chn_header;
+        EXPECT_EQ(h.num_channels, want.num_channels);
+        EXPECT_EQ(h.mca_number, want.mca_number);
+        EXPECT_EQ(h.segment, want.segment);
+        EXPECT_EQ(spectrum::to_utf8(h.start_date.view()), spectrum::to_utf8(want.start_date));
+        EXPECT_EQ(spectrum::to_utf8(h.start_time.view()), spectrum::to_utf8(want.start_time));
+        EXPECT_EQ(h.start_sec_tens, want.start_sec_tens);
+        EXPECT_EQ(h.start_sec_units, want.start_sec_units);
+        auto i32_at = [&](std::size_t at) {
+            return static_cast<std::int32_t>(
+                static_cast<unsigned char>(bytes[at]) |
+                static_cast<unsigned char>(bytes[at + 1]) << 8 |
+                static_cast<unsigned char>(bytes[at + 2]) << 16 |
+                static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24);
+        };
+        EXPECT_EQ(i32_at(8), want.real_ticks);
+        EXPECT_EQ(i32_at(12), want.live_ticks);
+        EXPECT_EQ(state.chn_trailer.trailer_type, -102);
+        EXPECT_EQ(state.chn_trailer.energy_zero, want.energy_zero);
+        EXPECT_EQ(state.chn_trailer.energy_slope, want.energy_slope);
+        EXPECT_EQ(state.chn_trailer.energy_quad, want.energy_quad);
+        EXPECT_EQ(state.chn_trailer.sample_desc_len, 63);
+        std::vector<std::int32_t> counts(state.counts.data(), state.counts.data() + h.num_channels);
+        EXPECT_EQ(counts, want.counts);
+    }
+}
+
+}  // namespace
+}  // namespace brandel::app

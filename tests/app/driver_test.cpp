@@ -1,0 +1,209 @@
+#include "app/driver.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "spectrum/state.hpp"
+#include "temp_dir.hpp"
+
+namespace brandel::app {
+namespace {
+
+using spectrum::State;
+using testing::TempDir;
+
+// A CANBERRA report with its values at the fixed columns: keys padded to 14 characters.
+std::string canberra(const std::string& sample, int live, std::vector<int> counts) {
+    auto line = [](const std::string& key, const std::string& value) {
+        std::string l = key;
+        l.resize(14, ' ');
+        return l + value + "\r\n";
+    };
+    std::string text = "CANBERRA spectrum report\r\n";
+    text += line("Sample Name", sample);
+    text += line("Date Time", "2003/07/15 09:41");
+    text += line("Live Time", std::to_string(live));
+    text += line("True Time", std::to_string(live + 1));
+    text += line("Channel No", std::to_string(counts.size()));
+    text += "\r\n\r\n";
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        text += std::to_string(i + 1) + " " + std::to_string(counts[i]) + "\r\n";
+    return text;
+}
+
+struct Entry {
+    std::string name;
+    bool selected;
+};
+
+// The window as the driver sees it, recording what the driver asked of it.
+class FakeHost : public Host {
+  public:
+    std::string source;
+    std::string destination;
+    std::vector<Entry> entries;
+    std::vector<std::string> messages;
+    std::vector<bool> busy_changes;
+    int refreshes = 0;
+    int cancel_at = -1;  // progress answers false before this file
+    std::vector<std::string> progress_names;
+
+    std::string destination_path() const override { return destination; }
+    std::string source_path() const override { return source; }
+    int source_entry_count() const override { return static_cast<int>(entries.size()); }
+    std::string source_entry(int i) const override { return entries.at(i).name; }
+    bool source_selected(int i) const override { return entries.at(i).selected; }
+    int destination_entry_count() const override { return 0; }
+    std::string destination_entry(int) const override { return {}; }
+    void set_busy(bool busy) override { busy_changes.push_back(busy); }
+    void message_box(const std::string& text) override { messages.push_back(text); }
+    void refresh_destination_list() override { ++refreshes; }
+    bool progress(int done, int, const std::string& name) override {
+        progress_names.push_back(name);
+        return done != cancel_at;
+    }
+};
+
+class DriverTest : public ::testing::Test {
+  protected:
+    TempDir src;
+    TempDir dst;
+    FakeHost host;
+    State state;
+
+    void SetUp() override {
+        host.source = src.path().string();  // no trailing separator: the driver adds it
+        host.destination = dst.path().string();
+        state.org_type = 0;
+        state.run_mode = mode_fileconv;
+    }
+};
+
+TEST_F(DriverTest, ConvertsSelectedEntriesInListOrder) {
+    src.write("a.txt", canberra("A", 10, {1, 2}));
+    src.write("b.txt", canberra("B", 20, {3, 4}));
+    src.write("c.txt", canberra("C", 30, {5, 6}));
+    host.entries = {{"a.txt", true}, {"b.txt", false}, {"c.txt", true}};
+
+    Command1_Click(state, host);
+
+    EXPECT_TRUE(dst.exists("a.chn"));
+    EXPECT_FALSE(dst.exists("b.chn"));
+    EXPECT_TRUE(dst.exists("c.chn"));
+    EXPECT_EQ(state.org_path, src.dir() + "c.txt");
+    EXPECT_EQ(state.chn_dir, dst.dir());
+    EXPECT_EQ(state.org_dir, src.dir());
+    EXPECT_EQ(host.progress_names, (std::vector<std::string>{"a.txt", "c.txt"}));
+    EXPECT_EQ(host.busy_changes, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(host.messages.empty()) << "a batch without failures ends silently";
+    EXPECT_EQ(host.refreshes, 1);
+}
+
+TEST_F(DriverTest, LaterEntryWithSameBaseNameReplacesEarlier) {
+    src.write("a.1.txt", canberra("first", 10, {1}));
+    src.write("a.txt", canberra("second", 10, {2}));
+    host.entries = {{"a.1.txt", true}, {"a.txt", true}};
+    Command1_Click(state, host);
+
+    std::string chn = dst.read("a.chn");
+    ASSERT_EQ(chn.size(), 32u + 4u + 512u);
+    EXPECT_EQ(chn[32], 2) << "the later file in the list wins";
+}
+
+TEST_F(DriverTest, FailingFileWritesNothingAndKeepsExistingChn) {
+    src.write("a.txt", canberra("A", 10, {1, 2}));
+    std::string broken = canberra("B", 20, {3, 4});
+    broken.replace(broken.find("Live Time"), 9, "Lime Tide");
+    src.write("b.txt", broken);
+    src.write("c.txt", canberra("C", 30, {5, 6}));
+    dst.write("b.chn", "old bytes of b");
+    host.entries = {{"a.txt", true}, {"b.txt", true}, {"c.txt", true}, {"gone.txt", true}};
+
+    Command1_Click(state, host);
+
+    EXPECT_TRUE(dst.exists("a.chn"));
+    EXPECT_TRUE(dst.exists("c.chn"));
+    EXPECT_FALSE(dst.exists("gone.chn"));
+    EXPECT_EQ(dst.read("b.chn"), "old bytes of b");
+    ASSERT_EQ(host.messages.size(), 1u) << "one summary, no message per file";
+    EXPECT_EQ(host.messages[0],
+              "Converted 2 of 4 selected files.\n"
+              "\nb.txt: header key \"Live Time\" not found"
+              "\ngone.txt: File does not exist.");
+    EXPECT_EQ(host.busy_changes, (std::vector<bool>{true, false}));
+}
+
+TEST_F(DriverTest, SameBytesAloneAndAfterAnotherFile) {
+    src.write("first.txt", canberra("a long sample name from the first file", 99, {7, 8, 9, 10}));
+    src.write("second.txt", canberra("B", 20, {3}));
+
+    host.entries = {{"first.txt", false}, {"second.txt", true}};
+    Command1_Click(state, host);
+    std::string alone = dst.read("second.chn");
+
+    State fresh;
+    fresh.org_type = 0;
+    fresh.run_mode = mode_fileconv;
+    host.entries = {{"first.txt", true}, {"second.txt", true}};
+    Command1_Click(fresh, host);
+    EXPECT_EQ(dst.read("second.chn"), alone);
+}
+
+TEST_F(DriverTest, NoTypeChosenShowsMessageAndTouchesNothing) {
+    state.org_type = -1;
+    state.chn_dir = "unchanged";
+    host.entries = {{"a.txt", true}};
+    Command1_Click(state, host);
+    EXPECT_EQ(host.messages, (std::vector<std::string>{"Select ORG file type !"}));
+    EXPECT_EQ(state.chn_dir, "unchanged");
+    EXPECT_TRUE(host.busy_changes.empty());
+    EXPECT_EQ(host.refreshes, 1);
+}
+
+TEST_F(DriverTest, NothingSelectedStillTogglesPointerAndRefreshes) {
+    host.entries = {{"a.txt", false}};
+    Command1_Click(state, host);
+    EXPECT_EQ(host.busy_changes, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.refreshes, 1);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(DriverTest, CancelStopsBeforeTheNextFile) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        src.write(name, canberra(name, 1, {1}));
+    host.entries = {{"a.txt", true}, {"b.txt", true}, {"c.txt", true}};
+    host.cancel_at = 1;
+    BatchReport report = convert_org_files(state, host);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(report.converted, 1);
+    EXPECT_TRUE(dst.exists("a.chn"));
+    EXPECT_FALSE(dst.exists("b.chn"));
+    EXPECT_FALSE(dst.exists("c.chn"));
+}
+
+TEST_F(DriverTest, ChnEditModeWithConversionTypeRunsNoAction) {
+    state.run_mode = mode_chn_edit;
+    state.org_type = 0;
+    src.write("a.txt", canberra("A", 1, {1}));
+    host.entries = {{"a.txt", true}};
+    Command1_Click(state, host);
+    EXPECT_FALSE(dst.exists("a.chn"));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.refreshes, 1);
+}
+
+TEST(DriverSummary, LongFailureListsAreCut) {
+    BatchReport report;
+    report.selected = 100;
+    for (int i = 0; i < 40; ++i)
+        report.failures.push_back({"/x/f" + std::to_string(i), "bad"});
+    std::string text = summary_text(report);
+    EXPECT_NE(text.find("f29: bad"), std::string::npos);
+    EXPECT_EQ(text.find("f30: bad"), std::string::npos);
+    EXPECT_NE(text.find("... and 10 more files that did not convert."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brandel::app
