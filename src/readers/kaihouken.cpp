@@ -1,0 +1,184 @@
+#include "readers/kaihouken.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "app/months.hpp"
+#include "spectrum/errors.hpp"
+#include "spectrum/numbers.hpp"
+#include "spectrum/text.hpp"
+#include "spectrum/text_source.hpp"
+
+// The JAERI open-lab files: a first line with the start date and time at fixed columns, then the
+// channel data. The dat file holds ten values per line at fixed columns, the csv file records of
+// three fields, the txt file single fields; in the dat and csv files the first two values are the
+// live and real times in seconds and stay in the table as its first two channels.
+
+namespace brandel::readers {
+
+namespace {
+
+using spectrum::ErrorKind;
+using spectrum::raise;
+using spectrum::State;
+using spectrum::TextSource;
+
+constexpr std::int16_t jaeri_mca_number = 311;
+
+/// First columns (from 1) of the two-character date and time fields of the first line.
+struct HeaderColumns {
+    std::size_t year, month, day, hour, minute, second;
+};
+
+constexpr HeaderColumns dat_csv_columns{1, 4, 7, 9, 12, 15};  // 03/07/1509:41:20
+constexpr HeaderColumns txt_columns{3, 6, 9, 12, 15, 18};     // 2003/07/15 09:41:20
+
+/// Takes the start date and time from the first line, and the line itself, trimmed and behind
+/// `label`, as the sample description.
+void read_first_line(State& state, const TextSource& text, const HeaderColumns& at,
+                     std::u32string_view label) {
+    if (text.line_count() == 0)
+        raise(ErrorKind::end_of_file, "the file is empty");
+    const std::u32string_view line = text.line(0);
+    auto two = [line](std::size_t first) { return spectrum::columns(line, first, 2); };
+    spectrum::ChnHeader& header = state.chn_header;
+
+    // Day and year as written, the month by name, then the century mark.
+    const std::u32string_view year = two(at.year);
+    const std::int16_t month =
+        spectrum::round_to_int16(spectrum::leading_number(two(at.month)), "month");
+    std::u32string date(two(at.day));
+    date += spectrum::widen(app::num2month(month));
+    date += year;
+    date += century_mark_from_year(spectrum::leading_number(year));
+    header.start_date.assign(date);
+
+    std::u32string time(two(at.hour));
+    time += two(at.minute);
+    time += two(at.second);
+    header.start_time.assign(time);
+    finish_start_time(header);
+
+    std::u32string desc(label);
+    desc += spectrum::trim_blanks(line);
+    state.chn_trailer.sample_desc.assign(desc);
+    state.chn_trailer.sample_desc_len =
+        static_cast<std::uint8_t>(state.chn_trailer.sample_desc.width);
+}
+
+/// A channel value rounded to 32 bits. The message naming its line is built only for a value
+/// that does not fit, so the channel loops allocate nothing.
+std::int32_t channel_value(double value, std::size_t line) {
+    const double r = std::nearbyint(value);  // halves to even, as every rounding of the program
+    if (r >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+        r <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        return static_cast<std::int32_t>(r);
+    return spectrum::round_to_int32(value, "line " + std::to_string(line) + ": value");
+}
+
+/// The live and real times of the dat and csv files: the first two values of the table, in
+/// seconds.
+void times_from_counts(State& state) {
+    state.chn_header.live_time =
+        spectrum::seconds_to_ticks(static_cast<double>(state.counts.at(0)), "live time");
+    state.chn_header.real_time =
+        spectrum::seconds_to_ticks(static_cast<double>(state.counts.at(1)), "real time");
+}
+
+/// The channel count of the dat and csv files: 2^k for the first k from 1 to 20 with
+/// excess / 2^k rounded down equal to 0, that is the smallest power of two above `excess`
+/// (2^20 when none is). `entries` and `what` ("data lines", "records") name the table in the
+/// messages: a table without entries has no spectrum, and a count past 32767 does not fit.
+std::int16_t power_of_two_channels(long long excess, std::size_t entries, std::string_view what) {
+    if (excess < 0)
+        raise(ErrorKind::end_of_file, "no " + std::string(what) + " after the first line");
+    long long power = 1;
+    for (int k = 1; k <= 20; ++k) {
+        power *= 2;
+        if (excess / power == 0)
+            break;
+    }
+    if (power > std::numeric_limits<std::int16_t>::max())
+        raise(ErrorKind::overflow, std::to_string(entries) + " " + std::string(what) + " give " +
+                                       std::to_string(power) + " channels, at most 32767 fit");
+    return static_cast<std::int16_t>(power);
+}
+
+/// The fields after the first line. Blanks and line ends at the very end of the file hold no
+/// field, so a file that ends in an empty line reads like one that does not.
+spectrum::FieldReader data_fields(const TextSource& text) {
+    std::u32string_view all(text.text());
+    const std::size_t last = all.find_last_not_of(U" \t\r\n");
+    all = all.substr(0, last == std::u32string_view::npos ? 0 : last + 1);
+    return spectrum::FieldReader(all, text.line_start(1), 2);
+}
+
+}  // namespace
+
+ReaderResult read_org_kaihouken_dat(State& state) {
+    return run_reader(state, {jaeri_mca_number, 2}, [](State& s, std::string_view bytes) {
+        const TextSource text = TextSource::from_bytes(bytes);
+        read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(dat) Date:");
+
+        // Every line after the first holds ten values of 8 columns from column 7 on; all ten
+        // are stored, a missing one (short or blank line) as 0.
+        int n = 0;
+        for (std::size_t i = 1; i < text.line_count(); ++i, n += 10) {
+            const std::u32string_view line = text.line(i);
+            for (int f = 0; f < 10; ++f) {
+                const auto field = spectrum::columns(line, static_cast<std::size_t>(7 + 8 * f), 8);
+                s.counts.set(n + f, channel_value(spectrum::leading_number(field), i + 1));
+            }
+        }
+        times_from_counts(s);
+        s.chn_header.num_channels =
+            power_of_two_channels(n - 10, text.line_count() - 1, "data lines");
+    });
+}
+
+ReaderResult read_org_kaihouken_csv(State& state) {
+    return run_reader(state, {jaeri_mca_number, 1}, [](State& s, std::string_view bytes) {
+        const TextSource text = TextSource::from_bytes(bytes);
+        read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(csv) Date:");
+
+        // Records of three fields; the second is the value of channel r.
+        spectrum::FieldReader fields = data_fields(text);
+        int r = 0;
+        while (!fields.at_end()) {
+            fields.next_number();
+            const std::size_t line = fields.line_number();
+            const double value = fields.next_number();
+            fields.next_number();
+            s.counts.set(r++, channel_value(value, line));
+        }
+        times_from_counts(s);
+        s.chn_header.num_channels =
+            power_of_two_channels(r - 1, static_cast<std::size_t>(r), "records");
+    });
+}
+
+ReaderResult read_org_kaihouken_txt(State& state) {
+    return run_reader(state, {jaeri_mca_number, 3}, [](State& s, std::string_view bytes) {
+        const TextSource text = TextSource::from_bytes(bytes);
+        read_first_line(s, text, txt_columns, U"JAERI開放研file(txt) Date:");
+
+        // Live time, real time and channel count, then the channel values to the end of the
+        // file. The count is taken as written, whatever number of values follows.
+        spectrum::FieldReader fields = data_fields(text);
+        spectrum::ChnHeader& header = s.chn_header;
+        header.live_time = spectrum::seconds_to_ticks(fields.next_number(), "live time");
+        header.real_time = spectrum::seconds_to_ticks(fields.next_number(), "real time");
+        const std::int16_t count = spectrum::round_to_int16(fields.next_number(), "channel count");
+        check_channel_count(count);
+        header.num_channels = count;
+        for (int i = 0; !fields.at_end(); ++i) {
+            const std::size_t line = fields.line_number();
+            s.counts.set(i, channel_value(fields.next_number(), line));
+        }
+    });
+}
+
+}  // namespace brandel::readers

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "readers/reader_kit.hpp"
+
+namespace brandel::readers {
+
+/// Read the JAERI open-lab dat (type 3), csv (type 4) and txt (type 7) files.
+ReaderResult read_org_kaihouken_dat(spectrum::State& state);
+ReaderResult read_org_kaihouken_csv(spectrum::State& state);
+ReaderResult read_org_kaihouken_txt(spectrum::State& state);
+
+}  // namespace brandel::readers
