@@ -1,5 +1,7 @@
 #include "app/main_window.hpp"
 
+#include "listing/grid_editor_window.hpp"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -412,6 +414,27 @@ bool MainWindow::progress(int done, int total, const std::string& name) {
     // Repaints the window and lets Cancel be pressed; the modal dialog keeps other input out.
     QCoreApplication::processEvents();
     return progress_dialog_ && !progress_dialog_->wasCanceled();
+}
+
+listing::Form2& MainWindow::form2() {
+    if (Form2 == nullptr)
+        Form2 = new listing::Form2(this);
+    return *Form2;
+}
+
+listing::Grid& MainWindow::listing_grid() {
+    return form2().grid();
+}
+
+void MainWindow::set_grid_busy(bool busy) {
+    form2().set_busy(busy);
+}
+
+void MainWindow::show_grid_modal() {
+    if (modal_show_)
+        modal_show_(form2());
+    else
+        form2().exec();
 }
 
 void MainWindow::progress_done() {

@@ -18,6 +18,10 @@ class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 
+namespace brandel::listing {
+class Form2;
+}
+
 namespace brandel::app {
 
 class DirList;
@@ -41,6 +45,13 @@ class MainWindow : public QMainWindow, public Host {
     /// tests replace it to read the text without a modal loop.
     using MessageSink = std::function<void(const std::string& text)>;
     void set_message_sink(MessageSink sink) { message_sink_ = std::move(sink); }
+
+    /// How the grid editor window is shown once a listing is made. By default modally; tests
+    /// replace it to look at the window without a modal loop.
+    using ModalShow = std::function<void(listing::Form2& window)>;
+    void set_modal_show(ModalShow show) { modal_show_ = std::move(show); }
+    /// The grid editor window, made on first use and kept for the rest of the run.
+    listing::Form2& form2();
 
     /// How long a batch runs before its progress dialog shows, in milliseconds.
     void set_progress_delay(int ms) { progress_delay_ms_ = ms; }
@@ -68,6 +79,9 @@ class MainWindow : public QMainWindow, public Host {
     void refresh_destination_list() override;
     bool progress(int done, int total, const std::string& name) override;
     void progress_done() override;
+    listing::Grid& listing_grid() override;
+    void set_grid_busy(bool busy) override;
+    void show_grid_modal() override;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +108,8 @@ class MainWindow : public QMainWindow, public Host {
     std::array<QRadioButton*, 9> Option1{};
     std::map<int, QAction*> fcv1;
 
+    listing::Form2* Form2 = nullptr;
+    ModalShow modal_show_;
     MessageSink message_sink_;
     int progress_delay_ms_ = 500;
     QElapsedTimer batch_timer_;

@@ -11,6 +11,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -22,6 +23,7 @@
 #include <brandel/version.hpp>
 
 #include "app/file_panes.hpp"
+#include "listing/grid_editor_window.hpp"
 #include "temp_dir.hpp"
 
 using brandel::app::DirList;
@@ -481,6 +483,41 @@ class MainWindowTest : public QObject {
         QVERIFY(saw_dialog);
         QCOMPARE(files_in(destination.path()), Names{});
         QTRY_VERIFY(window_->findChild<QProgressDialog*>() == nullptr);
+        QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void makeListsEveryChnFileOfTheDestination() {
+        open_window({"a.txt", "b.txt", "c.txt"});
+        TempDir destination;
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(destination.path().string()));
+        click(option(0));
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        for (const char* name : {"a.txt", "b.txt", "c.txt"})
+            ctrl_click_entry(file1, name);
+        QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(entries(find<FileList>(QStringLiteral("File2"))),
+                 (Names{"a.chn", "b.chn", "c.chn"}));
+
+        choose(200);
+        click(option(1));
+        QCOMPARE(option(1)->text(), QStringLiteral("Make Tesmo.CMT"));
+        QCOMPARE(find<QPushButton>(QStringLiteral("Command1"))->text(), QStringLiteral("GO"));
+        QStringList names;
+        QString caption;
+        bool modal_shown = false;
+        window_->set_modal_show([&](brandel::listing::Form2& form) {
+            modal_shown = true;
+            caption = form.windowTitle();
+            auto* grid = form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));
+            QVERIFY(grid != nullptr);
+            for (int row = 0; row < grid->rowCount(); ++row)
+                names << grid->item(row, 1)->text();
+        });
+        QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(modal_shown);
+        QCOMPARE(caption, QStringLiteral("DATA.cmt"));
+        QCOMPARE(names, (QStringList{"a       ", "b       ", "c       "}));
+        QVERIFY(messages_.empty());
         QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
     }
 
