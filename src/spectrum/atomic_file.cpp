@@ -51,12 +51,20 @@ int process_id() {
 #endif
 }
 
-// A name no other writer uses: the process, a counter and the clock.
+// A name no other writer uses: the process, a counter and the clock. Only the start of the
+// target's name goes into it (cut at a whole UTF-8 character), so that a target whose name is
+// near the file system's limit still gets a temporary name that fits.
 std::filesystem::path temporary_path(const std::filesystem::path& target) {
     static std::atomic<unsigned long> counter{0};
     auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::string name = "." + utf8_path(target.filename()) + "." + std::to_string(process_id()) +
-                       "-" + std::to_string(counter++) + "-" +
+    std::string start = utf8_path(target.filename());
+    std::size_t keep = start.size() < 64 ? start.size() : 64;
+    while (keep > 0 && keep < start.size() &&
+           (static_cast<unsigned char>(start[keep]) & 0xC0) == 0x80)
+        --keep;
+    start.resize(keep);
+    std::string name = "." + start + "." + std::to_string(process_id()) + "-" +
+                       std::to_string(counter++) + "-" +
                        std::to_string(static_cast<unsigned long long>(ticks) % 100000) +
                        std::string(temporary_suffix);
     return target.parent_path() / fs_path(name);
@@ -113,7 +121,8 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
         errno = 0;
         long n = ops.write(fd, data, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail(errno != 0 ? errno : EIO);
+        if (n <= 0 || static_cast<std::size_t>(n) > left)
+            fail(errno != 0 ? errno : EIO);
         data += n;
         left -= static_cast<std::size_t>(n);
     }

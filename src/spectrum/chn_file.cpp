@@ -102,19 +102,24 @@ std::int32_t ticks_to_seconds(std::int32_t ticks) {
     return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(ticks) / 50.0));
 }
 
-// Reads at most `limit` bytes of a file; raises when it cannot be opened or read.
-std::string read_prefix(const std::string& path, std::size_t limit, std::uintmax_t& length) {
+// Reads a file whole; raises when it cannot be opened or read, or is longer than `limit`.
+std::string read_whole(const std::string& path, std::size_t limit) {
     std::error_code ec;
     auto p = fs_path(path);
     if (!std::filesystem::is_regular_file(p, ec))
         raise(ec || !std::filesystem::exists(p, ec) ? ErrorKind::file_not_found
                                                      : ErrorKind::unreadable,
               std::filesystem::exists(p, ec) ? "not a regular file" : "File does not exist.");
-    length = std::filesystem::file_size(p, ec);
+    const std::uintmax_t length = std::filesystem::file_size(p, ec);
     if (ec) raise(ErrorKind::unreadable, "cannot read the file: " + ec.message());
+    // Far more than the largest spectrum; a longer file is no CHN file, and reading only a part
+    // of it would cut it short when it is written back.
+    if (length > limit)
+        raise(ErrorKind::unreadable,
+              "the file is too large for a CHN file (" + std::to_string(length) + " bytes)");
     std::ifstream in(p, std::ios::binary);
     if (!in) raise(ErrorKind::unreadable, "cannot open the file for reading");
-    std::string bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(length, limit)), '\0');
+    std::string bytes(static_cast<std::size_t>(length), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (static_cast<std::size_t>(in.gcount()) != bytes.size())
         raise(ErrorKind::unreadable, "cannot read the file");
@@ -176,10 +181,11 @@ void write_chn(State& state, FileOps& ops) {
 void read_chn(State& state) {
     // Enough for the largest spectrum and anything another program keeps after its trailer.
     constexpr std::size_t limit = std::size_t{16} << 20;
-    std::uintmax_t length = 0;
     state.record_source = RecordSource::chn_unreadable;
     state.record_file = state.org_path;
-    const std::string bytes = read_prefix(state.org_path, limit, length);
+    state.disk_header.clear();
+    state.disk_tail.clear();
+    const std::string bytes = read_whole(state.org_path, limit);
     if (bytes.size() < chn_header_size)
         raise(ErrorKind::unreadable, "the header is incomplete (" + std::to_string(bytes.size()) +
                                          " of 32 bytes)");
@@ -203,7 +209,8 @@ void read_chn(State& state) {
     if (bytes.size() < data_end)
         raise(ErrorKind::unreadable, "the channel data are incomplete (" + std::to_string(n) +
                                          " channels need " + std::to_string(data_end) +
-                                         " bytes, the file has " + std::to_string(length) + ")");
+                                         " bytes, the file has " + std::to_string(bytes.size()) +
+                                         ")");
     for (std::size_t k = 0; k < n; ++k)
         state.counts.set(static_cast<int>(k), in.i32(chn_header_size + 4 * k));
 
@@ -248,6 +255,12 @@ void read_chn(State& state) {
 }
 
 void write_chn_as_read(State& state, FileOps& ops) {
+    // Only a standard file read completely has its own header and trailer bytes to write back;
+    // any other record would put another file's bytes (or none) around the counts.
+    if (state.record_source != RecordSource::chn_standard ||
+        state.disk_header.size() != chn_header_size)
+        raise(ErrorKind::cannot_write,
+              "no CHN file of the standard layout has been read to write back");
     std::string out = state.disk_header;
     const std::int16_t n = state.chn_header.num_channels;
     check_channel_count(n);

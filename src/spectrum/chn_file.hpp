@@ -29,7 +29,8 @@ void write_chn(State& state, FileOps& ops = system_file_ops());
 void read_chn(State& state);
 
 /// Writes back the CHN file the record was last read from, with its header and trailer exactly
-/// as they were on disk. Raises cannot-write errors.
+/// as they were on disk. Raises cannot-write errors, also when the last file read was not a
+/// standard CHN file read completely.
 void write_chn_as_read(State& state, FileOps& ops = system_file_ops());
 
 }  // namespace brandel::spectrum

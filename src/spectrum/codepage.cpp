@@ -103,28 +103,29 @@ std::string platform_encode(char32_t c) {
 #endif
 }
 
+// The character of a double-byte sequence; 0 when it is none.
+char32_t decode_pair(char lead, char trail) {
+    auto l = static_cast<unsigned char>(lead);
+    auto t = static_cast<unsigned char>(trail);
+    if (!is_lead(l) || !is_trail(t))
+        return 0;
+    return pair_table()[(l - 0x81) * 256u + t];
+}
+
 }  // namespace
 
 std::u32string decode_cp932(std::string_view bytes) {
     std::u32string out;
     out.reserve(bytes.size());
-    const std::vector<char32_t>* table = nullptr;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         unsigned char b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
             out.push_back(b);
         } else if (is_katakana(b)) {
             out.push_back(katakana_first + (b - 0xA1));
-        } else if (is_lead(b) && i + 1 < bytes.size() &&
-                   is_trail(static_cast<unsigned char>(bytes[i + 1]))) {
-            if (!table) table = &pair_table();
-            char32_t c = (*table)[(b - 0x81) * 256u + static_cast<unsigned char>(bytes[i + 1])];
-            if (c != 0) {
-                out.push_back(c);
-                ++i;
-            } else {
-                out.push_back(replacement);
-            }
+        } else if (char32_t c = i + 1 < bytes.size() ? decode_pair(bytes[i], bytes[i + 1]) : 0) {
+            out.push_back(c);
+            ++i;
         } else {
             out.push_back(replacement);
         }
@@ -143,7 +144,11 @@ std::string encode_cp932(std::u32string_view text, std::size_t width) {
             bytes.push_back(static_cast<char>(0xA1 + (c - katakana_first)));
         } else {
             bytes = platform_encode(c);
-            if (bytes.empty()) bytes = "?";
+            // The platform's converter also maps some look-alikes (the yen sign to 0x5C, the wave
+            // dash to the full-width tilde); a character is representable only when its bytes
+            // decode back to it.
+            if (bytes.size() != 2 || decode_pair(bytes[0], bytes[1]) != c)
+                bytes = "?";
         }
         if (out.size() + bytes.size() > width) break;
         out += bytes;

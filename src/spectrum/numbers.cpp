@@ -13,6 +13,35 @@ namespace {
 bool dropped(char32_t c) { return c == U' ' || c == U'\t' || c == U'\n'; }
 bool digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
+// Whether a number that does not fit a double is too large rather than too small: its decimal
+// magnitude (digits before the point, or minus the zeros after it, plus the exponent) is positive.
+bool too_large(std::string_view number) {
+    std::size_t e = number.find('e');
+    std::string_view mantissa = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::size_t k = e + 1;
+        bool negative = false;
+        if (k < number.size() && (number[k] == '-' || number[k] == '+'))
+            negative = number[k++] == '-';
+        for (; k < number.size() && exponent < 1000000; ++k)
+            exponent = exponent * 10 + (number[k] - '0');
+        if (negative)
+            exponent = -exponent;
+    }
+    std::size_t point = mantissa.find('.');
+    std::string_view whole = mantissa.substr(0, point);
+    std::size_t first = whole.find_first_not_of('0');
+    long long magnitude = 0;
+    if (first != std::string_view::npos) {
+        magnitude = static_cast<long long>(whole.size() - first);
+    } else if (point != std::string_view::npos) {
+        std::size_t zeros = mantissa.substr(point + 1).find_first_not_of('0');
+        magnitude = -static_cast<long long>(zeros == std::string_view::npos ? 0 : zeros);
+    }
+    return magnitude + exponent > 0;
+}
+
 template <typename Text>
 double leading_number_of(const Text& text) {
     // Collect the number's characters (blanks dropped) into an ASCII buffer for from_chars.
@@ -61,9 +90,7 @@ double leading_number_of(const Text& text) {
     auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (ec == std::errc::result_out_of_range) {
         // Too large is infinite (and so out of every field's range); too small is zero.
-        std::size_t e = number.find('e');
-        bool large = e != std::string::npos && number.compare(e + 1, 1, "-") != 0;
-        value = large ? std::numeric_limits<double>::infinity() : 0.0;
+        value = too_large(number) ? std::numeric_limits<double>::infinity() : 0.0;
     }
     (void)end;
     return negative ? -value : value;

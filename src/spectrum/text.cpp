@@ -27,7 +27,10 @@ std::u32string from_utf8(std::string_view text) {
             good = (t & 0xC0) == 0x80;
             cp = (cp << 6) | (t & 0x3F);
         }
-        if (!good || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        // An over-long form ("/" as C0 AF) is no character: it would let a byte sequence pass
+        // for one that it is not.
+        constexpr char32_t shortest[] = {0, 0x80, 0x800, 0x10000};
+        if (!good || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp < shortest[extra]) {
             out.push_back(U'\uFFFD');
             ++i;
         } else {

@@ -66,7 +66,9 @@ std::u32string FieldReader::next_field() {
     if (pos_ < text_.size() && text_[pos_] == U'"') {
         ++pos_;
         while (pos_ < text_.size() && text_[pos_] != U'"') {
-            if (text_[pos_] == U'\n' || (text_[pos_] == U'\r')) ++line_;
+            // A line end inside the quotes: CR, CR LF or LF each count one line.
+            if (text_[pos_] == U'\r' || (text_[pos_] == U'\n' && !field.ends_with(U'\r')))
+                ++line_;
             field.push_back(text_[pos_++]);
         }
         if (pos_ < text_.size()) ++pos_;  // the closing quote
