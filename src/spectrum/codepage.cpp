@@ -22,9 +22,15 @@ namespace {
 constexpr char32_t replacement = U'\uFFFD';
 constexpr char32_t katakana_first = U'\uFF61';
 
-bool is_lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool is_trail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
-bool is_katakana(unsigned char b) { return b >= 0xA1 && b <= 0xDF; }
+bool is_lead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool is_trail(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+bool is_katakana(unsigned char b) {
+    return b >= 0xA1 && b <= 0xDF;
+}
 
 // Decodes one double-byte character through the platform; 0 when it is not a character.
 char32_t platform_decode_pair(unsigned char lead, unsigned char trail) {
@@ -37,18 +43,22 @@ char32_t platform_decode_pair(unsigned char lead, unsigned char trail) {
     static thread_local struct Handle {
         iconv_t cd = iconv_open("UTF-32LE", "CP932");
         ~Handle() {
-            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+            if (cd != reinterpret_cast<iconv_t>(-1))
+                iconv_close(cd);
         }
     } handle;
-    if (handle.cd == reinterpret_cast<iconv_t>(-1)) return 0;
+    if (handle.cd == reinterpret_cast<iconv_t>(-1))
+        return 0;
     iconv(handle.cd, nullptr, nullptr, nullptr, nullptr);
     unsigned char out[8];
     char* src = in;
     std::size_t src_left = 2;
     char* dst = reinterpret_cast<char*>(out);
     std::size_t dst_left = sizeof out;
-    if (iconv(handle.cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) return 0;
-    if (src_left != 0 || sizeof out - dst_left != 4) return 0;
+    if (iconv(handle.cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1))
+        return 0;
+    if (src_left != 0 || sizeof out - dst_left != 4)
+        return 0;
     return static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24));
 #endif
 }
@@ -60,9 +70,11 @@ const std::vector<char32_t>& pair_table() {
     std::call_once(once, [] {
         table.assign(std::size_t{0xFC - 0x81 + 1} * 256, 0);
         for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!is_lead(static_cast<unsigned char>(lead))) continue;
+            if (!is_lead(static_cast<unsigned char>(lead)))
+                continue;
             for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                if (!is_trail(static_cast<unsigned char>(trail))) continue;
+                if (!is_trail(static_cast<unsigned char>(trail)))
+                    continue;
                 table[(lead - 0x81) * 256 + trail] = platform_decode_pair(
                     static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
             }
@@ -75,21 +87,26 @@ const std::vector<char32_t>& pair_table() {
 // has no such character.
 std::string platform_encode(char32_t c) {
 #ifdef _WIN32
-    if (c > 0xFFFF) return {};
+    if (c > 0xFFFF)
+        return {};
     wchar_t in = static_cast<wchar_t>(c);
     char out[4];
     BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &in, 1, out, sizeof out, nullptr, &lossy);
-    if (n <= 0 || lossy) return {};
+    int n =
+        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &in, 1, out, sizeof out, nullptr, &lossy);
+    if (n <= 0 || lossy)
+        return {};
     return std::string(out, static_cast<std::size_t>(n));
 #else
     static thread_local struct Handle {
         iconv_t cd = iconv_open("CP932", "UTF-32LE");
         ~Handle() {
-            if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+            if (cd != reinterpret_cast<iconv_t>(-1))
+                iconv_close(cd);
         }
     } handle;
-    if (handle.cd == reinterpret_cast<iconv_t>(-1)) return {};
+    if (handle.cd == reinterpret_cast<iconv_t>(-1))
+        return {};
     iconv(handle.cd, nullptr, nullptr, nullptr, nullptr);
     char in[4] = {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF),
                   static_cast<char>((c >> 16) & 0xFF), static_cast<char>((c >> 24) & 0xFF)};
@@ -98,7 +115,8 @@ std::string platform_encode(char32_t c) {
     std::size_t src_left = 4;
     char* dst = out;
     std::size_t dst_left = sizeof out;
-    if (iconv(handle.cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) return {};
+    if (iconv(handle.cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1))
+        return {};
     return std::string(out, sizeof out - dst_left);
 #endif
 }
@@ -114,22 +132,31 @@ char32_t decode_pair(char lead, char trail) {
 
 }  // namespace
 
-std::u32string decode_cp932(std::string_view bytes) {
-    std::u32string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+void decode_cp932(std::string_view bytes, std::u32string& out) {
+    // Source files are mostly ASCII: characters are written straight into a buffer of the
+    // largest size needed, which is cut to what was decoded at the end.
+    out.resize(bytes.size());
+    char32_t* o = out.data();
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n; ++i) {
         unsigned char b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
-            out.push_back(b);
+            *o++ = b;
         } else if (is_katakana(b)) {
-            out.push_back(katakana_first + (b - 0xA1));
-        } else if (char32_t c = i + 1 < bytes.size() ? decode_pair(bytes[i], bytes[i + 1]) : 0) {
-            out.push_back(c);
+            *o++ = katakana_first + (b - 0xA1);
+        } else if (char32_t c = i + 1 < n ? decode_pair(bytes[i], bytes[i + 1]) : 0) {
+            *o++ = c;
             ++i;
         } else {
-            out.push_back(replacement);
+            *o++ = replacement;
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+std::u32string decode_cp932(std::string_view bytes) {
+    std::u32string out;
+    decode_cp932(bytes, out);
     return out;
 }
 
@@ -150,7 +177,8 @@ std::string encode_cp932(std::u32string_view text, std::size_t width) {
             if (bytes.size() != 2 || decode_pair(bytes[0], bytes[1]) != c)
                 bytes = "?";
         }
-        if (out.size() + bytes.size() > width) break;
+        if (out.size() + bytes.size() > width)
+            break;
         out += bytes;
     }
     out.resize(width, ' ');

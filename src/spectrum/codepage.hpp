@@ -12,6 +12,8 @@ namespace brandel::spectrum {
 /// Decodes code page 932 bytes. Never fails: a byte that does not start a valid character
 /// decodes to U+FFFD and decoding goes on with the next byte.
 std::u32string decode_cp932(std::string_view bytes);
+/// The same, into `out` (its earlier contents are replaced; its memory is reused).
+void decode_cp932(std::string_view bytes, std::u32string& out);
 
 /// Encodes text into exactly `width` bytes: cut at the last whole character that fits and padded
 /// with blanks (0x20). NUL characters encode as zero bytes; characters the code page cannot

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "spectrum/errors.hpp"
@@ -10,8 +11,12 @@ namespace brandel::spectrum {
 
 namespace {
 
-bool dropped(char32_t c) { return c == U' ' || c == U'\t' || c == U'\n'; }
-bool digit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool dropped(char32_t c) {
+    return c == U' ' || c == U'\t' || c == U'\n';
+}
+bool digit(char32_t c) {
+    return c >= U'0' && c <= U'9';
+}
 
 // Whether a number that does not fit a double is too large rather than too small: its decimal
 // magnitude (digits before the point, or minus the zeros after it, plus the exponent) is positive.
@@ -42,13 +47,44 @@ bool too_large(std::string_view number) {
     return magnitude + exponent > 0;
 }
 
+// The common case, a whole number of at most 15 digits (exact as a double) written without
+// blanks inside it: read directly. Returns false for anything else.
+template <typename Text>
+bool plain_whole_number(const Text& text, double& value) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && dropped(static_cast<char32_t>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    std::uint64_t whole = 0;
+    const std::size_t first = i;
+    while (i < n && digit(static_cast<char32_t>(text[i])) && i - first < 15)
+        whole = whole * 10 + static_cast<std::uint64_t>(text[i++] - '0');
+    if (i == first)
+        return false;
+    // The number must end here: at the end of the text or at a character that cannot go on with
+    // it (a blank could be followed by more digits, a point by decimals, E or D by an exponent).
+    if (i < n) {
+        const auto c = static_cast<char32_t>(text[i]);
+        if (digit(c) || dropped(c) || c == U'.' || c == U'E' || c == U'e' || c == U'D' || c == U'd')
+            return false;
+    }
+    value = negative ? -static_cast<double>(whole) : static_cast<double>(whole);
+    return true;
+}
+
 template <typename Text>
 double leading_number_of(const Text& text) {
+    if (double value; plain_whole_number(text, value))
+        return value;
     // Collect the number's characters (blanks dropped) into an ASCII buffer for from_chars.
     std::string number;
     std::size_t i = 0;
     auto next = [&]() -> char32_t {
-        while (i < text.size() && dropped(static_cast<char32_t>(text[i]))) ++i;
+        while (i < text.size() && dropped(static_cast<char32_t>(text[i])))
+            ++i;
         return i < text.size() ? static_cast<char32_t>(text[i]) : U'\0';
     };
     bool negative = false;
@@ -61,13 +97,15 @@ double leading_number_of(const Text& text) {
     bool point = false;
     bool digits = false;
     while (digit(c) || (c == U'.' && !point)) {
-        if (c == U'.') point = true;
+        if (c == U'.')
+            point = true;
         digits = digits || digit(c);
         number.push_back(static_cast<char>(c));
         ++i;
         c = next();
     }
-    if (!digits) return 0.0;
+    if (!digits)
+        return 0.0;
     if (c == U'E' || c == U'e' || c == U'D' || c == U'd') {
         std::string exponent = "e";
         ++i;
@@ -84,7 +122,8 @@ double leading_number_of(const Text& text) {
             ++i;
             c = next();
         }
-        if (exponent_digits) number += exponent;
+        if (exponent_digits)
+            number += exponent;
     }
     double value = 0.0;
     auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
@@ -108,8 +147,12 @@ Int round_to(double value, std::string_view what, const char* range) {
 
 }  // namespace
 
-double leading_number(std::u32string_view text) { return leading_number_of(text); }
-double leading_number(std::string_view ascii) { return leading_number_of(ascii); }
+double leading_number(std::u32string_view text) {
+    return leading_number_of(text);
+}
+double leading_number(std::string_view ascii) {
+    return leading_number_of(ascii);
+}
 
 std::int16_t round_to_int16(double value, std::string_view what) {
     return round_to<std::int16_t>(value, what, "-32768 to 32767");
@@ -133,8 +176,10 @@ std::int32_t seconds_to_ticks(double seconds, std::string_view what) {
 }
 
 std::string number_text(double value) {
-    if (std::isnan(value)) return "NaN";
-    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value < 0 ? "-Infinity" : "Infinity";
     if (value == std::floor(value) && std::fabs(value) < 1e15)
         return std::to_string(static_cast<long long>(value));
     char buffer[64];
