@@ -164,22 +164,25 @@ std::string encode_cp932(std::u32string_view text, std::size_t width) {
     std::string out;
     out.reserve(width);
     for (char32_t c : text) {
-        std::string bytes;
+        char bytes[2] = {'?', 0};
+        std::size_t size = 1;
         if (c < 0x80) {
-            bytes.push_back(static_cast<char>(c));
+            bytes[0] = static_cast<char>(c);
         } else if (c >= katakana_first && c <= katakana_first + (0xDF - 0xA1)) {
-            bytes.push_back(static_cast<char>(0xA1 + (c - katakana_first)));
+            bytes[0] = static_cast<char>(0xA1 + (c - katakana_first));
         } else {
-            bytes = platform_encode(c);
             // The platform's converter also maps some look-alikes (the yen sign to 0x5C, the wave
             // dash to the full-width tilde); a character is representable only when its bytes
-            // decode back to it.
-            if (bytes.size() != 2 || decode_pair(bytes[0], bytes[1]) != c)
-                bytes = "?";
+            // decode back to it. Anything else stays "?".
+            const std::string encoded = platform_encode(c);
+            if (encoded.size() == 2 && decode_pair(encoded[0], encoded[1]) == c) {
+                bytes[0] = encoded[0];
+                bytes[1] = encoded[1];
+                size = 2;
+            }
         }
-        if (out.size() + bytes.size() > width)
-            break;
-        out += bytes;
+        if (out.size() + size > width) break;
+        out.append(bytes, size);
     }
     out.resize(width, ' ');
     return out;
