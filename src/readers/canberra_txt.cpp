@@ -1,7 +1,6 @@
 #include "readers/canberra_txt.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "app/months.hpp"
@@ -18,20 +17,6 @@ using spectrum::leading_number;
 
 // The channel table follows the report's first 8 lines.
 constexpr std::size_t header_lines = 8;
-
-// The line of the first occurrence of `key`, searched from the top of the file.
-std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key) {
-    return text.line(find_key_line(text, key));
-}
-
-// A channel count rounded into 32 bits. The label of the error is only built when the value
-// does not fit, so the loop over the table allocates nothing.
-std::int32_t channel_count(double value, int channel, std::size_t line) {
-    if (std::fabs(value) < 2147483647.0)
-        return spectrum::round_to_int32(value);
-    return spectrum::round_to_int32(
-        value, "line " + std::to_string(line) + ": count of channel " + std::to_string(channel));
-}
 
 // "Date Time" line, by column: 15-16 century digits, 17-18 year, 20-21 month number, 23-24 day,
 // 26-27 hour, 29-30 minute. The separators between them are not looked at.

@@ -1,6 +1,5 @@
 #include "readers/kaihouken.hpp"
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -69,16 +68,6 @@ void read_first_line(State& state, const TextSource& text, const HeaderColumns& 
         static_cast<std::uint8_t>(state.chn_trailer.sample_desc.width);
 }
 
-/// A channel value rounded to 32 bits. The message naming its line is built only for a value
-/// that does not fit, so the channel loops allocate nothing.
-std::int32_t channel_value(double value, std::size_t line) {
-    const double r = std::nearbyint(value);  // halves to even, as every rounding of the program
-    if (r >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
-        r <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
-        return static_cast<std::int32_t>(r);
-    return spectrum::round_to_int32(value, "line " + std::to_string(line) + ": value");
-}
-
 /// The live and real times of the dat and csv files: the first two values of the table, in
 /// seconds.
 void times_from_counts(State& state) {
@@ -130,7 +119,8 @@ ReaderResult read_org_kaihouken_dat(State& state) {
             const std::u32string_view line = text.line(i);
             for (int f = 0; f < 10; ++f) {
                 const auto field = spectrum::columns(line, static_cast<std::size_t>(7 + 8 * f), 8);
-                s.counts.set(n + f, channel_value(spectrum::leading_number(field), i + 1));
+                s.counts.set(n + f,
+                             channel_count(spectrum::leading_number(field), n + f + 1, i + 1));
             }
         }
         times_from_counts(s);
@@ -152,7 +142,8 @@ ReaderResult read_org_kaihouken_csv(State& state) {
             const std::size_t line = fields.line_number();
             const double value = fields.next_number();
             fields.next_number();
-            s.counts.set(r++, channel_value(value, line));
+            s.counts.set(r, channel_count(value, r + 1, line));
+            ++r;
         }
         times_from_counts(s);
         s.chn_header.num_channels =
@@ -176,7 +167,7 @@ ReaderResult read_org_kaihouken_txt(State& state) {
         header.num_channels = count;
         for (int i = 0; !fields.at_end(); ++i) {
             const std::size_t line = fields.line_number();
-            s.counts.set(i, channel_value(fields.next_number(), line));
+            s.counts.set(i, channel_count(fields.next_number(), i + 1, line));
         }
     });
 }

@@ -1,6 +1,5 @@
 #include "readers/oxford_asc.hpp"
 
-#include <cmath>
 #include <string>
 
 #include "spectrum/errors.hpp"
@@ -18,19 +17,6 @@ using spectrum::leading_number;
 
 // The channel lines follow the export's first 15 lines, one channel per line.
 constexpr std::size_t header_lines = 15;
-
-std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key) {
-    return text.line(find_key_line(text, key));
-}
-
-// A channel count rounded into 32 bits. The label of the error is only built when the value
-// does not fit, so the loop over the channel lines allocates nothing.
-std::int32_t channel_count(double value, int channel, std::size_t line) {
-    if (std::fabs(value) < 2147483647.0)
-        return spectrum::round_to_int32(value);
-    return spectrum::round_to_int32(
-        value, "line " + std::to_string(line) + ": count of channel " + std::to_string(channel));
-}
 
 bool is_digit(char32_t c) {
     return c >= U'0' && c <= U'9';

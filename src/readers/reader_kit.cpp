@@ -1,5 +1,6 @@
 #include "readers/reader_kit.hpp"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -104,6 +105,18 @@ std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key
         if (spectrum::contains_ignore_case(text.line(i), wide))
             return i;
     key_not_found(key);
+}
+
+std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key) {
+    return text.line(find_key_line(text, key));
+}
+
+std::int32_t channel_count(double value, int channel, std::size_t line) {
+    const double r = std::nearbyint(value);  // halves to even
+    if (r >= -2147483648.0 && r <= 2147483647.0)
+        return static_cast<std::int32_t>(r);
+    return spectrum::round_to_int32(
+        value, "line " + std::to_string(line) + ": count of channel " + std::to_string(channel));
 }
 
 void check_channel_count(std::int32_t count) {

@@ -55,6 +55,14 @@ ReaderResult run_reader(spectrum::State& state, EntryDefaults defaults,
 /// letters; raises key-not-found when no line does. Every search starts again at the top.
 std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key);
 
+/// The first line that holds `key`, as find_key_line finds it.
+std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key);
+
+/// A channel's count rounded into 32 bits, halves to even. A value that does not fit raises an
+/// overflow error naming the line (from 1) and the channel (from 1); the message is only built
+/// then, so a loop over the channels allocates nothing.
+std::int32_t channel_count(double value, int channel, std::size_t line);
+
 /// A channel count taken from the file must not be negative (0 is an empty spectrum).
 void check_channel_count(std::int32_t count);
 
