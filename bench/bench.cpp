@@ -1,6 +1,11 @@
 // Converts batches of generated source files and prints files per second, MB per second, peak
 // memory, and the I/O floor of the same batch: reading every source file whole and writing a
 // file of the CHN size under a temporary name with a rename, as the converter does.
+//
+// With --scale N (40000 by default) it converts one batch of N small selected files, as the
+// window's start button does, and then lists the folder of N CHN files, printing time and
+// memory at a tenth of the files and at all of them: memory must not grow with the files
+// converted, and grows only by the grid's rows while listing.
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -14,6 +19,8 @@
 #include <vector>
 
 #include "app/driver.hpp"
+#include "app/file_list.hpp"
+#include "listing/actions.hpp"
 #include "spectrum/atomic_file.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
@@ -33,6 +40,14 @@ struct Set {
 
 double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Processor time (user and system) of this process so far, in seconds.
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return s(usage.ru_utime) + s(usage.ru_stime);
 }
 
 long peak_rss_kb() {
@@ -89,9 +104,118 @@ double io_floor(const std::vector<std::string>& paths, const fs::path& out, std:
     return seconds_since(start);
 }
 
+// Resident memory now, in kB (Linux); -1 where it cannot be told.
+long current_rss_kb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = -1;
+    if (!(statm >> pages >> resident))
+        return -1;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The window as a batch and a listing see it: every source file selected, the destination
+// folder's CHN files listed, and a mark taken when the batch reaches a given file.
+class ScaleHost final : public brandel::app::Host {
+  public:
+    std::string source;
+    std::string destination;
+    std::vector<std::string> sources;
+    std::vector<std::string> chn_files;
+    int mark_at = 0;
+    Clock::time_point start;
+    double mark_seconds = 0;
+    long mark_peak_kb = 0;
+    long mark_rss_kb = 0;
+
+    std::string destination_path() const override { return destination; }
+    std::string source_path() const override { return source; }
+    int source_entry_count() const override { return static_cast<int>(sources.size()); }
+    std::string source_entry(int i) const override { return sources[static_cast<std::size_t>(i)]; }
+    bool source_selected(int) const override { return true; }
+    int destination_entry_count() const override { return static_cast<int>(chn_files.size()); }
+    std::string destination_entry(int i) const override {
+        return chn_files[static_cast<std::size_t>(i)];
+    }
+    void set_busy(bool) override {}
+    void message_box(const std::string& text) override {
+        std::printf("  message: %s\n", text.substr(0, 200).c_str());
+    }
+    void refresh_destination_list() override {}
+    bool progress(int done, int, const std::string&) override {
+        if (done == mark_at) {
+            mark_seconds = seconds_since(start);
+            mark_peak_kb = peak_rss_kb();
+            mark_rss_kb = current_rss_kb();
+        }
+        return true;
+    }
+};
+
+void print_mark(const char* what, int files, double seconds, long peak_kb, long rss_kb) {
+    std::printf("%-10s %7d files %8.2f s %9.0f files/s   peak %7.1f MB   now %7.1f MB\n", what,
+                files, seconds, files / seconds, static_cast<double>(peak_kb) / 1024.0,
+                static_cast<double>(rss_kb) / 1024.0);
+}
+
+int run_scale(int files) {
+    const int mark = std::max(1, files / 10);
+    fs::path root = fs::temp_directory_path() / ("brandel-scale-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "org");
+    fs::create_directories(root / "chn");
+
+    ScaleHost host;
+    host.source = (root / "org").string();
+    host.destination = (root / "chn").string();
+    auto start = Clock::now();
+    for (int i = 0; i < files; ++i) {
+        brandel::tools::SourceParams p;
+        p.channels = 256;
+        p.seed = static_cast<std::uint64_t>(i + 1);
+        p.sample = U"試料 No." + brandel::spectrum::widen(std::to_string(i));
+        const std::string data = brandel::tools::make_source(Layout::canberra_txt, p);
+        host.sources.push_back("s" + std::to_string(i) + ".TXT");
+        std::ofstream(root / "org" / host.sources.back(), std::ios::binary)
+            .write(data.data(), static_cast<std::streamsize>(data.size()));
+    }
+    std::printf("%d CANBERRA(txt) files of 256 channels generated in %.1f s; peak %.1f MB\n", files,
+                seconds_since(start), static_cast<double>(peak_rss_kb()) / 1024.0);
+
+    brandel::spectrum::State state;
+    state.org_type = static_cast<std::int16_t>(Layout::canberra_txt);
+    state.run_mode = brandel::app::mode_fileconv;
+    host.mark_at = mark;
+    host.start = Clock::now();
+    const auto batch = brandel::app::convert_org_files(state, host);
+    const double batch_seconds = seconds_since(host.start);
+    std::printf("conversion batch (convert_org_files, all %d selected)\n", files);
+    print_mark("  at", mark, host.mark_seconds, host.mark_peak_kb, host.mark_rss_kb);
+    print_mark("  at", files, batch_seconds, peak_rss_kb(), current_rss_kb());
+    if (batch.converted != files)
+        std::printf("  !! %d of %d converted\n", batch.converted, files);
+
+    host.start = Clock::now();
+    host.chn_files = brandel::app::list_files(host.destination, "*.chn");
+    const double list_seconds = seconds_since(host.start);
+    host.start = Clock::now();
+    const auto listing = brandel::listing::build_listing(state, host);
+    const double listing_seconds = seconds_since(host.start);
+    std::printf("listing (list_files %.2f s for %zu names, then build_listing)\n", list_seconds,
+                host.chn_files.size());
+    print_mark("  at", mark, host.mark_seconds, host.mark_peak_kb, host.mark_rss_kb);
+    print_mark("  at", files, listing_seconds, peak_rss_kb(), current_rss_kb());
+    if (listing.listed != files)
+        std::printf("  !! %d of %d listed, %zu skipped\n", listing.listed, files,
+                    listing.skipped.size());
+    fs::remove_all(root);
+    return batch.converted == files && listing.listed == files ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--scale")
+        return run_scale(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40000);
     // Arguments: the number of files per batch (1000), and a part of a layout's name to run only
     // the batches of matching layouts.
     const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
@@ -111,21 +235,30 @@ int main(int argc, char** argv) {
     const std::size_t chn_size = 32 + 4 * channels + 512;
 
     std::printf("%d files of %d channels per batch, best of %d rounds\n", files, channels, rounds);
-    std::printf("%-14s %9s %8s %10s %10s %7s %10s\n", "layout", "files/s", "MB/s", "batch ms",
-                "floor ms", "ratio", "peak MB");
+    std::printf("%-14s %9s %8s %10s %10s %7s %10s %10s %8s\n", "layout", "files/s", "MB/s",
+                "batch ms", "floor ms", "ratio", "batch cpu", "floor cpu", "peak MB");
     for (const Set& set : sets) {
         if (std::string(set.name).find(only) == std::string::npos)
             continue;
         std::uintmax_t bytes = 0;
         auto paths = generate(set, root / set.name, files, channels, bytes);
-        double batch = 1e9, floor = 1e9;
+        // Dirty pages of earlier phases are flushed first, so that their write-back does not
+        // fall into the phase being timed.
+        double batch = 1e9, floor = 1e9, batch_cpu = 1e9, floor_cpu = 1e9;
         for (int r = 0; r < rounds; ++r) {
+            ::sync();
+            double cpu = cpu_seconds();
             batch = std::min(batch, convert_batch(set, paths, root / "out"));
+            batch_cpu = std::min(batch_cpu, cpu_seconds() - cpu);
+            ::sync();
+            cpu = cpu_seconds();
             floor = std::min(floor, io_floor(paths, root / "floor", chn_size));
+            floor_cpu = std::min(floor_cpu, cpu_seconds() - cpu);
         }
-        std::printf("%-14s %9.0f %8.1f %10.1f %10.1f %7.2f %10.1f\n", set.name, files / batch,
-                    static_cast<double>(bytes) / 1e6 / batch, batch * 1e3, floor * 1e3,
-                    batch / floor, static_cast<double>(peak_rss_kb()) / 1024.0);
+        std::printf("%-14s %9.0f %8.1f %10.1f %10.1f %7.2f %10.1f %10.1f %8.1f\n", set.name,
+                    files / batch, static_cast<double>(bytes) / 1e6 / batch, batch * 1e3,
+                    floor * 1e3, batch / floor, batch_cpu * 1e3, floor_cpu * 1e3,
+                    static_cast<double>(peak_rss_kb()) / 1024.0);
         fs::remove_all(root / set.name);
         fs::remove_all(root / "out");
         fs::remove_all(root / "floor");

@@ -169,6 +169,10 @@ ReaderResult read_org_kaihouken_txt(State& state) {
             const std::size_t line = fields.line_number();
             s.counts.set(i, channel_count(fields.next_number(), i + 1, line));
         }
+        // However few values follow, a count the record cannot hold gives no CHN file.
+        if (count > spectrum::Counts::capacity)
+            raise(ErrorKind::out_of_range, std::to_string(count) + " channels, at most " +
+                                               std::to_string(spectrum::Counts::capacity) + " fit");
     });
 }
 

@@ -277,6 +277,8 @@ TEST_F(KaihoukenTest, FailuresNameTheirCause) {
          "channel count 40000 is out of range (-32768 to 32767)"},
         {"txt live time past 32 bits", read_org_kaihouken_txt, txt_head + "1E8,2,1,7",
          "live time in ticks of 20 ms 5000000000 is out of range (-2147483648 to 2147483647)"},
+        {"txt count above what the record holds", read_org_kaihouken_txt, txt_head + "1,2,17002,7",
+         "17002 channels, at most 17001 fit"},
         {"txt too many values", read_org_kaihouken_txt,
          txt_head + "1,2,3\r\n" + repeated("0", "1", 17002).substr(3),
          "17002 channels, at most 17001 fit"},

@@ -1,0 +1,183 @@
+// Batches that meet a faulty file system: a destination that cannot take files, and source files
+// or folders that disappear while the batch runs. Every file fails on its own, nothing is left
+// half-written, and files that were there keep their bytes.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/driver.hpp"
+#include "spectrum/chn_file.hpp"
+#include "spectrum/state.hpp"
+#include "temp_dir.hpp"
+#include "tools/example_sources.hpp"
+
+namespace brandel::app {
+namespace {
+
+namespace fs = std::filesystem;
+using spectrum::State;
+using testing::TempDir;
+using tools::Layout;
+
+// Every name in a folder, hidden ones too, sorted.
+std::vector<std::string> all_names(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Three CANBERRA files s0.TXT, s1.TXT, s2.TXT in `src`; returns their paths.
+std::vector<std::string> three_sources(const TempDir& src, Layout layout = Layout::canberra_txt) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i) {
+        tools::SourceParams p;
+        p.channels = 64;
+        p.seed = static_cast<std::uint64_t>(i + 1);
+        paths.push_back(src.write("s" + std::to_string(i) + ".TXT", tools::make_source(layout, p)));
+    }
+    return paths;
+}
+
+BatchReport convert(State& state, const std::vector<std::string>& paths,
+                    const std::function<bool(int, int, const std::string&)>& progress = nullptr) {
+    state.org_type = static_cast<std::int16_t>(Layout::canberra_txt);
+    return convert_paths(state, paths, progress);
+}
+
+void expect_each_failed(const BatchReport& report, const std::vector<std::string>& paths,
+                        const std::string& reason_part) {
+    EXPECT_EQ(report.converted, 0);
+    ASSERT_EQ(report.failures.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(report.failures[i].path, paths[i]);
+        EXPECT_NE(report.failures[i].reason.find(reason_part), std::string::npos)
+            << report.failures[i].reason;
+        const std::string chn = "s" + std::to_string(i) + ".chn";
+        EXPECT_NE(report.failures[i].reason.find(chn), std::string::npos)
+            << "the reason names the file that could not be written: " << report.failures[i].reason;
+    }
+}
+
+TEST(DriverFaults, MissingDestinationFolderFailsEachFileAndCreatesNothing) {
+    TempDir src, dst;
+    const auto paths = three_sources(src);
+    State state;
+    state.chn_dir = dst.dir() + "missing/";
+    const BatchReport report = convert(state, paths);
+    expect_each_failed(report, paths, "cannot write");
+    EXPECT_TRUE(all_names(dst.path()).empty()) << "the folder is not created";
+    EXPECT_EQ(all_names(src.path()), (std::vector<std::string>{"s0.TXT", "s1.TXT", "s2.TXT"}));
+}
+
+TEST(DriverFaults, DestinationThatIsAFileFailsEachFileAndKeepsIt) {
+    // A file where the folder should be fails for every user, root too.
+    TempDir src, dst;
+    const auto paths = three_sources(src);
+    dst.write("out", "not a folder");
+    State state;
+    state.chn_dir = dst.dir() + "out/";
+    const BatchReport report = convert(state, paths);
+    expect_each_failed(report, paths, "cannot write");
+    EXPECT_EQ(all_names(dst.path()), std::vector<std::string>{"out"});
+    EXPECT_EQ(dst.read("out"), "not a folder");
+}
+
+TEST(DriverFaults, ReadOnlyDestinationFailsEachFileAndKeepsOldFiles) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TempDir src, dst;
+    const auto paths = three_sources(src);
+    dst.write("s1.chn", "old bytes of s1");
+    fs::permissions(dst.path(),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    State state;
+    state.chn_dir = dst.dir();
+    const BatchReport report = convert(state, paths);
+    fs::permissions(dst.path(), fs::perms::owner_write, fs::perm_options::add);
+    expect_each_failed(report, paths, "cannot write");
+    EXPECT_EQ(all_names(dst.path()), std::vector<std::string>{"s1.chn"});
+    EXPECT_EQ(dst.read("s1.chn"), "old bytes of s1");
+}
+
+// A source file removed after the file list was read and before its turn, for every layout.
+TEST(DriverFaults, SourceThatVanishesBeforeItsTurnFailsAloneAndKeepsItsOldChn) {
+    for (Layout layout : tools::all_layouts()) {
+        SCOPED_TRACE("layout " + std::to_string(static_cast<int>(layout)));
+        TempDir src, dst;
+        const auto paths = three_sources(src, layout);
+        dst.write("s1.chn", "old bytes of s1");
+        State state;
+        state.org_type = static_cast<std::int16_t>(layout);
+        state.chn_dir = dst.dir();
+        const BatchReport report =
+            convert_paths(state, paths, [&](int done, int, const std::string& name) {
+                if (done == 1)
+                    fs::remove(src.path() / name);
+                return true;
+            });
+        EXPECT_EQ(report.converted, 2);
+        ASSERT_EQ(report.failures.size(), 1u);
+        EXPECT_EQ(report.failures[0].path, paths[1]);
+        EXPECT_EQ(report.failures[0].reason, "File does not exist.");
+        EXPECT_NE(summary_text(report).find("\ns1.TXT: File does not exist."), std::string::npos)
+            << summary_text(report);
+        EXPECT_EQ(dst.read("s1.chn"), "old bytes of s1");
+        EXPECT_EQ(all_names(dst.path()), (std::vector<std::string>{"s0.chn", "s1.chn", "s2.chn"}));
+        for (const char* chn : {"s0.chn", "s2.chn"}) {
+            State back;
+            back.org_path = (dst.path() / chn).string();
+            EXPECT_NO_THROW(spectrum::read_chn(back)) << chn;
+        }
+    }
+}
+
+TEST(DriverFaults, SourceFolderThatVanishesMidBatchFailsTheRest) {
+    TempDir dst;
+    auto src = std::make_unique<TempDir>();
+    const auto paths = three_sources(*src);
+    State state;
+    state.chn_dir = dst.dir();
+    const BatchReport report = convert(state, paths, [&](int done, int, const std::string&) {
+        if (done == 1)
+            src.reset();
+        return true;
+    });
+    EXPECT_EQ(report.converted, 1);
+    ASSERT_EQ(report.failures.size(), 2u);
+    for (const FileFailure& f : report.failures)
+        EXPECT_EQ(f.reason, "File does not exist.");
+    EXPECT_EQ(all_names(dst.path()), std::vector<std::string>{"s0.chn"});
+
+    // The reader's own status tells that the folder itself is gone.
+    state.org_path = paths[2];
+    const readers::ReaderResult result = convert_current(state);
+    EXPECT_EQ(result.status, -1);
+    EXPECT_EQ(result.reason, "File does not exist.");
+}
+
+TEST(DriverFaults, SourceThatIsAFolderFailsAlone) {
+    TempDir src, dst;
+    auto paths = three_sources(src);
+    fs::remove(paths[1]);
+    fs::create_directory(paths[1]);
+    State state;
+    state.chn_dir = dst.dir();
+    const BatchReport report = convert(state, paths);
+    EXPECT_EQ(report.converted, 2);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(report.failures[0].path, paths[1]);
+    EXPECT_FALSE(report.failures[0].reason.empty());
+    EXPECT_EQ(all_names(dst.path()), (std::vector<std::string>{"s0.chn", "s2.chn"}));
+}
+
+}  // namespace
+}  // namespace brandel::app
