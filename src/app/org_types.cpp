@@ -26,20 +26,25 @@ constexpr std::array<OrgType, 9> types = {{
 }};
 }  // namespace
 
-std::span<const OrgType> org_types() { return types; }
+std::span<const OrgType> org_types() {
+    return types;
+}
 
 const OrgType* find_org_type(int index) {
-    if (index < 0 || index >= static_cast<int>(types.size())) return nullptr;
+    if (index < 0 || index >= static_cast<int>(types.size()))
+        return nullptr;
     return &types[static_cast<std::size_t>(index)];
 }
 
 const OrgType* find_org_type(std::string_view name_or_index) {
     for (const OrgType& t : types)
-        if (t.name == name_or_index) return &t;
+        if (t.name == name_or_index)
+            return &t;
     int index = -1;
     auto [end, ec] =
         std::from_chars(name_or_index.data(), name_or_index.data() + name_or_index.size(), index);
-    if (ec != std::errc() || end != name_or_index.data() + name_or_index.size()) return nullptr;
+    if (ec != std::errc() || end != name_or_index.data() + name_or_index.size())
+        return nullptr;
     return find_org_type(index);
 }
 

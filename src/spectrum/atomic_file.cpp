@@ -105,12 +105,15 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = temporary_path(target);
         fd = open_exclusive(temporary);
-        if (fd < 0 && errno != EEXIST) cannot_write(target, errno);
+        if (fd < 0 && errno != EEXIST)
+            cannot_write(target, errno);
     }
-    if (fd < 0) cannot_write(target, EEXIST);
+    if (fd < 0)
+        cannot_write(target, EEXIST);
 
     auto fail = [&](int error) {
-        if (fd >= 0) close_file(fd);
+        if (fd >= 0)
+            close_file(fd);
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
         cannot_write(target, error);
@@ -120,7 +123,8 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
     while (left > 0) {
         errno = 0;
         long n = ops.write(fd, data, left);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0 || static_cast<std::size_t>(n) > left)
             fail(errno != 0 ? errno : EIO);
         data += n;
@@ -128,9 +132,11 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
     }
     int closed = close_file(fd);
     fd = -1;
-    if (closed != 0) fail(errno);
+    if (closed != 0)
+        fail(errno);
     errno = 0;
-    if (!ops.rename(temporary, target)) fail(errno != 0 ? errno : EIO);
+    if (!ops.rename(temporary, target))
+        fail(errno != 0 ? errno : EIO);
 }
 
 bool is_temporary_name(std::string_view file_name) {

@@ -9,7 +9,7 @@ namespace brandel::spectrum {
 /// The file operations behind an atomic replacement. Tests derive from it to make a write or
 /// the rename fail at a chosen point.
 class FileOps {
-public:
+  public:
     virtual ~FileOps() = default;
     /// Writes up to `size` bytes; returns how many were written, or -1 on failure (errno set).
     virtual long write(int fd, const unsigned char* data, std::size_t size);

@@ -16,7 +16,7 @@ namespace brandel::spectrum {
 /// end of the buffer raises an end-of-file error naming its offset, unless the reader was made
 /// to read missing bytes as zero.
 class LittleEndianReader {
-public:
+  public:
     enum class Past { error, zero };
 
     LittleEndianReader(std::string_view bytes, std::string what, Past past = Past::error)
@@ -27,7 +27,9 @@ public:
     std::uint8_t u8(std::size_t offset) const { return load<std::uint8_t>(offset); }
     std::int16_t i16(std::size_t offset) const { return load<std::int16_t>(offset); }
     std::int32_t i32(std::size_t offset) const { return load<std::int32_t>(offset); }
-    float f32(std::size_t offset) const { return std::bit_cast<float>(load<std::uint32_t>(offset)); }
+    float f32(std::size_t offset) const {
+        return std::bit_cast<float>(load<std::uint32_t>(offset));
+    }
     /// `count` raw bytes from `offset` (zeros for missing bytes when reading past the end as zero).
     std::string bytes(std::size_t offset, std::size_t count) const {
         std::string out(count, '\0');
@@ -35,13 +37,14 @@ public:
         return out;
     }
 
-private:
+  private:
     template <typename T>
     T load(std::size_t offset) const {
         unsigned char raw[sizeof(T)];
         copy(offset, sizeof(T), raw);
         std::make_unsigned_t<T> value = 0;
-        for (std::size_t i = sizeof(T); i-- > 0;) value = static_cast<decltype(value)>((value << 8) | raw[i]);
+        for (std::size_t i = sizeof(T); i-- > 0;)
+            value = static_cast<decltype(value)>((value << 8) | raw[i]);
         return static_cast<T>(value);
     }
     void copy(std::size_t offset, std::size_t count, void* out) const {
@@ -49,7 +52,8 @@ private:
         if (offset < bytes_.size()) {
             std::size_t have = bytes_.size() - offset;
             std::memcpy(out, bytes_.data() + offset, have < count ? have : count);
-            if (have >= count) return;
+            if (have >= count)
+                return;
         }
         if (past_ == Past::error)
             raise(ErrorKind::end_of_file, what_ + " ends at byte " + std::to_string(bytes_.size()) +
@@ -64,7 +68,7 @@ private:
 
 /// Appends little-endian values to a byte buffer.
 class LittleEndianWriter {
-public:
+  public:
     explicit LittleEndianWriter(std::vector<unsigned char>& out) : out_(out) {}
     void u8(std::uint8_t v) { out_.push_back(v); }
     void i16(std::int16_t v) { store(static_cast<std::uint16_t>(v)); }
@@ -72,10 +76,11 @@ public:
     void f32(float v) { store(std::bit_cast<std::uint32_t>(v)); }
     void bytes(std::string_view b) { out_.insert(out_.end(), b.begin(), b.end()); }
 
-private:
+  private:
     template <typename U>
     void store(U v) {
-        for (std::size_t i = 0; i < sizeof(U); ++i) out_.push_back(static_cast<unsigned char>(v >> (8 * i)));
+        for (std::size_t i = 0; i < sizeof(U); ++i)
+            out_.push_back(static_cast<unsigned char>(v >> (8 * i)));
     }
     std::vector<unsigned char>& out_;
 };

@@ -49,7 +49,7 @@ constexpr std::size_t trailer_reserved2 = 384;  // 128 bytes
 
 // Stores little-endian values at fixed offsets of a buffer.
 class Put {
-public:
+  public:
     Put(std::string& out, std::size_t base) : out_(out), base_(base) {}
     void u8(std::size_t at, std::uint8_t v) { out_[base_ + at] = static_cast<char>(v); }
     void i16(std::size_t at, std::int16_t v) { raw(at, static_cast<std::uint16_t>(v), 2); }
@@ -60,9 +60,10 @@ public:
         out_.replace(base_ + at, W, encode_cp932(field.view(), W));
     }
 
-private:
+  private:
     void raw(std::size_t at, std::uint32_t v, int size) {
-        for (int i = 0; i < size; ++i) out_[base_ + at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        for (int i = 0; i < size; ++i)
+            out_[base_ + at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     }
     std::string& out_;
     std::size_t base_;
@@ -108,17 +109,19 @@ std::string read_whole(const std::string& path, std::size_t limit) {
     auto p = fs_path(path);
     if (!std::filesystem::is_regular_file(p, ec))
         raise(ec || !std::filesystem::exists(p, ec) ? ErrorKind::file_not_found
-                                                     : ErrorKind::unreadable,
+                                                    : ErrorKind::unreadable,
               std::filesystem::exists(p, ec) ? "not a regular file" : "File does not exist.");
     const std::uintmax_t length = std::filesystem::file_size(p, ec);
-    if (ec) raise(ErrorKind::unreadable, "cannot read the file: " + ec.message());
+    if (ec)
+        raise(ErrorKind::unreadable, "cannot read the file: " + ec.message());
     // Far more than the largest spectrum; a longer file is no CHN file, and reading only a part
     // of it would cut it short when it is written back.
     if (length > limit)
         raise(ErrorKind::unreadable,
               "the file is too large for a CHN file (" + std::to_string(length) + " bytes)");
     std::ifstream in(p, std::ios::binary);
-    if (!in) raise(ErrorKind::unreadable, "cannot open the file for reading");
+    if (!in)
+        raise(ErrorKind::unreadable, "cannot open the file for reading");
     std::string bytes(static_cast<std::size_t>(length), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (static_cast<std::size_t>(in.gcount()) != bytes.size())
@@ -148,7 +151,8 @@ std::string chn_bytes(const State& state) {
     head.i16(header_at::num_channels, h.num_channels);
 
     Put data(out, chn_header_size);
-    for (std::size_t k = 0; k < n; ++k) data.i32(4 * k, state.counts.data()[k]);
+    for (std::size_t k = 0; k < n; ++k)
+        data.i32(4 * k, state.counts.data()[k]);
 
     Put tail(out, chn_header_size + 4 * n);
     tail.i16(trailer_at::trailer_type, t.trailer_type);
@@ -187,8 +191,8 @@ void read_chn(State& state) {
     state.disk_tail.clear();
     const std::string bytes = read_whole(state.org_path, limit);
     if (bytes.size() < chn_header_size)
-        raise(ErrorKind::unreadable, "the header is incomplete (" + std::to_string(bytes.size()) +
-                                         " of 32 bytes)");
+        raise(ErrorKind::unreadable,
+              "the header is incomplete (" + std::to_string(bytes.size()) + " of 32 bytes)");
 
     ChnHeader& h = state.chn_header;
     LittleEndianReader in(bytes, "the file");
@@ -238,7 +242,8 @@ void read_chn(State& state) {
     } else if (units == 0) {
         if (tens != 0) {
             std::string second = std::to_string(tens);
-            if (second.size() < 2) second.insert(0, "0");
+            if (second.size() < 2)
+                second.insert(0, "0");
             h.start_time.assign(time + widen(second));
         }
         state.text_buf.assign(decode_cp932(std::string_view(after).substr(0, chn_comment_size)));
@@ -266,7 +271,8 @@ void write_chn_as_read(State& state, FileOps& ops) {
     check_channel_count(n);
     for (int k = 0; k < n; ++k) {
         std::uint32_t v = static_cast<std::uint32_t>(state.counts.at(k));
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
     }
     out += state.disk_tail;
     replace_file(fs_path(state.record_file), out, ops);

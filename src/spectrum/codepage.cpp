@@ -181,7 +181,8 @@ std::string encode_cp932(std::u32string_view text, std::size_t width) {
                 size = 2;
             }
         }
-        if (out.size() + size > width) break;
+        if (out.size() + size > width)
+            break;
         out.append(bytes, size);
     }
     out.resize(width, ' ');

@@ -5,7 +5,9 @@
 namespace brandel::spectrum {
 
 namespace {
-bool is_separator(char c) { return c == '/' || c == '\\'; }
+bool is_separator(char c) {
+    return c == '/' || c == '\\';
+}
 }  // namespace
 
 void split_path(std::string_view path, std::string& drive, std::string& directory,
@@ -27,7 +29,8 @@ void split_path(std::string_view path, std::string& drive, std::string& director
               "cannot name the output file: \"" + std::string(name) + "\" has no base name");
 
     drive = has_drive ? std::string(path.substr(0, colon)) : std::string();
-    if (f != std::string_view::npos && l > f) directory = std::string(path.substr(f + 1, l - f - 1));
+    if (f != std::string_view::npos && l > f)
+        directory = std::string(path.substr(f + 1, l - f - 1));
     base_name = std::string(base);
     extension = dot == std::string_view::npos ? std::string() : std::string(name.substr(dot + 1));
 }
@@ -39,7 +42,8 @@ std::string base_name_of(std::string_view path) {
 }
 
 std::string with_trailing_separator(std::string path) {
-    if (path.empty() || !is_separator(path.back())) path.push_back(path_separator);
+    if (path.empty() || !is_separator(path.back()))
+        path.push_back(path_separator);
     return path;
 }
 

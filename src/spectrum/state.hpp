@@ -26,7 +26,7 @@ struct ChnHeader {
 
 /// The channel contents: 17001 signed 32-bit counts, channel k at index k - 1.
 class Counts {
-public:
+  public:
     static constexpr int capacity = 17001;
 
     Counts() { values_.fill(0); }
@@ -39,7 +39,7 @@ public:
 
     bool operator==(const Counts&) const = default;
 
-private:
+  private:
     std::array<std::int32_t, capacity> values_;
 };
 
@@ -47,7 +47,7 @@ private:
 struct ChnTrailer {
     std::int16_t trailer_type = 0;  // -102 for a trailer with three energy terms
     std::int16_t trailer_spare = 0;
-    float energy_zero = 0.0f;   // energy = zero + slope * channel + quad * channel^2
+    float energy_zero = 0.0f;  // energy = zero + slope * channel + quad * channel^2
     float energy_slope = 0.0f;
     float energy_quad = 0.0f;
     float fwhm_zero = 0.0f;
@@ -82,9 +82,9 @@ struct State {
     Counts counts;
     ChnTrailer chn_trailer;
 
-    std::string org_path;    // full path (UTF-8) of the file being read now
-    std::string org_dir;     // source folder, ending in the platform separator
-    std::string chn_dir;     // destination folder, ending in the platform separator
+    std::string org_path;       // full path (UTF-8) of the file being read now
+    std::string org_dir;        // source folder, ending in the platform separator
+    std::string chn_dir;        // destination folder, ending in the platform separator
     std::int16_t org_type = 0;  // chosen type 0..8, -1 while none is chosen
     std::int16_t run_mode = 0;  // 100 FILEconv, 200 CHN_edit
     TextField<64> text_buf;     // scratch text; after read_chn the spectrum's comment

@@ -45,7 +45,8 @@ std::string to_utf8(std::u32string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char32_t cp : text) {
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = U'\uFFFD';
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            cp = U'\uFFFD';
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
         } else if (cp < 0x800) {
@@ -68,34 +69,44 @@ std::string to_utf8(std::u32string_view text) {
 std::u32string widen(std::string_view ascii) {
     std::u32string out;
     out.reserve(ascii.size());
-    for (char c : ascii) out.push_back(static_cast<unsigned char>(c));
+    for (char c : ascii)
+        out.push_back(static_cast<unsigned char>(c));
     return out;
 }
 
 std::u32string_view columns(std::u32string_view line, std::size_t first, std::size_t count) {
-    if (first == 0 || first > line.size()) return {};
+    if (first == 0 || first > line.size())
+        return {};
     return line.substr(first - 1, count);
 }
 
 namespace {
-char32_t fold(char32_t c) { return c >= U'a' && c <= U'z' ? c - U'a' + U'A' : c; }
+char32_t fold(char32_t c) {
+    return c >= U'a' && c <= U'z' ? c - U'a' + U'A' : c;
+}
 }  // namespace
 
 bool contains_ignore_case(std::u32string_view line, std::u32string_view key) {
-    if (key.empty()) return true;
-    if (key.size() > line.size()) return false;
+    if (key.empty())
+        return true;
+    if (key.size() > line.size())
+        return false;
     for (std::size_t start = 0; start + key.size() <= line.size(); ++start) {
         std::size_t i = 0;
-        while (i < key.size() && fold(line[start + i]) == fold(key[i])) ++i;
-        if (i == key.size()) return true;
+        while (i < key.size() && fold(line[start + i]) == fold(key[i]))
+            ++i;
+        if (i == key.size())
+            return true;
     }
     return false;
 }
 
 std::u32string_view trim_blanks(std::u32string_view text) {
     std::size_t b = 0, e = text.size();
-    while (b < e && text[b] == U' ') ++b;
-    while (e > b && text[e - 1] == U' ') --e;
+    while (b < e && text[b] == U' ')
+        ++b;
+    while (e > b && text[e - 1] == U' ')
+        --e;
     return text.substr(b, e - b);
 }
 

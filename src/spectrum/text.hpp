@@ -12,7 +12,7 @@ namespace brandel::spectrum {
 /// decoded text (Unicode code points), so widths and positions count characters, not bytes.
 template <std::size_t Width>
 class TextField {
-public:
+  public:
     static constexpr std::size_t width = Width;
 
     TextField() { chars_.fill(U'\0'); }
@@ -20,8 +20,10 @@ public:
 
     void assign(std::u32string_view text) {
         std::size_t n = text.size() < Width ? text.size() : Width;
-        for (std::size_t i = 0; i < n; ++i) chars_[i] = text[i];
-        for (std::size_t i = n; i < Width; ++i) chars_[i] = U' ';
+        for (std::size_t i = 0; i < n; ++i)
+            chars_[i] = text[i];
+        for (std::size_t i = n; i < Width; ++i)
+            chars_[i] = U' ';
     }
     /// Fills the field with NUL characters, as it is before any assignment.
     void clear() { chars_.fill(U'\0'); }
@@ -34,7 +36,7 @@ public:
 
     bool operator==(const TextField&) const = default;
 
-private:
+  private:
     std::array<char32_t, Width> chars_;
 };
 

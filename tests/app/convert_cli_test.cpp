@@ -30,7 +30,7 @@ CliRun run(const std::vector<std::string>& args) {
 }
 
 TEST(ConvertCli, UsageErrorsExitWithTwo) {
-    brandel::testing::TempDir dir;
+    brandel::test_support::TempDir dir;
     const std::string file = dir.write("a.txt", "x");
     const std::vector<std::vector<std::string>> cases = {
         {"--bogus"},
@@ -62,7 +62,7 @@ TEST(ConvertCli, HelpAndVersionGoToStandardOutput) {
 }
 
 TEST(ConvertCli, FailuresAreListedAndCounted) {
-    brandel::testing::TempDir src, out;
+    brandel::test_support::TempDir src, out;
     tools::SourceParams p;
     p.channels = 16;
     const std::string good =
@@ -85,7 +85,7 @@ TEST(ConvertCli, FailuresAreListedAndCounted) {
 
 // The installed converter, run as a user would, on the example files of every layout.
 TEST(ConvertCliEndToEnd, ConvertsEveryExampleFile) {
-    brandel::testing::TempDir out;
+    brandel::test_support::TempDir out;
     for (const tools::ExampleFile& example : tools::example_files()) {
         SCOPED_TRACE(example.name);
         const std::string source = std::string(BRANDEL_SOURCE_DIR) + "/examples/" + example.name;

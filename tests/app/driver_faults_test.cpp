@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using spectrum::State;
-using testing::TempDir;
+using test_support::TempDir;
 using tools::Layout;
 
 // Every name in a folder, hidden ones too, sorted.

@@ -12,7 +12,7 @@ namespace brandel::app {
 namespace {
 
 using spectrum::State;
-using testing::TempDir;
+using test_support::TempDir;
 
 // A CANBERRA report with its values at the fixed columns: keys padded to 14 characters.
 std::string canberra(const std::string& sample, int live, std::vector<int> counts) {

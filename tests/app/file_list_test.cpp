@@ -65,7 +65,7 @@ class FolderListing : public ::testing::Test {
         std::filesystem::create_directory(dir.path() / "beta");
     }
     std::string folder() const { return dir.path().string(); }
-    testing::TempDir dir;
+    test_support::TempDir dir;
 };
 
 TEST_F(FolderListing, FilesMatchSortedRegularOnly) {

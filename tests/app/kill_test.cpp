@@ -30,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using spectrum::State;
-using testing::TempDir;
+using test_support::TempDir;
 using tools::Layout;
 
 constexpr int batch_files = 300;

@@ -30,7 +30,7 @@ using brandel::app::DirList;
 using brandel::app::DriveList;
 using brandel::app::FileList;
 using brandel::app::MainWindow;
-using brandel::testing::TempDir;
+using brandel::test_support::TempDir;
 using Names = std::vector<std::string>;
 
 namespace {

@@ -19,7 +19,7 @@ namespace {
 
 using spectrum::RecordSource;
 using spectrum::State;
-using testing::TempDir;
+using test_support::TempDir;
 
 // The destination pane of a window, with a record of what the actions asked of it.
 class FakeHost : public app::Host {

@@ -47,7 +47,7 @@ struct Report {
 };
 
 ReaderResult convert(State& state, const std::string& bytes) {
-    brandel::testing::TempDir dir;
+    brandel::test_support::TempDir dir;
     state.org_path = dir.write("S0123.TXT", bytes);
     return read_org_canberra_txt(state);
 }
@@ -241,7 +241,7 @@ TEST(CanberraTxtReader, Failures) {
 }
 
 TEST(CanberraTxtReader, MissingFileAndFolder) {
-    brandel::testing::TempDir dir;
+    brandel::test_support::TempDir dir;
     State state;
     state.org_path = dir.dir() + "absent.txt";
     ReaderResult r = read_org_canberra_txt(state);

@@ -51,7 +51,7 @@ class KaihoukenTest : public ::testing::Test {
     std::string time() const { return to_utf8(state->chn_header.start_time.view()); }
     std::int32_t count(int i) const { return state->counts.at(i); }
 
-    brandel::testing::TempDir dir;
+    brandel::test_support::TempDir dir;
     std::unique_ptr<spectrum::State> state = std::make_unique<spectrum::State>();
 };
 

@@ -35,7 +35,7 @@ std::string list_file(std::size_t size, std::string_view date = "02-JUL-16",
     return bytes;
 }
 
-ReaderResult convert(const testing::TempDir& dir, const std::string& bytes, State& state) {
+ReaderResult convert(const test_support::TempDir& dir, const std::string& bytes, State& state) {
     state.org_path = dir.write("list.dat", bytes);
     return read_org_labo_list(state);
 }
@@ -53,7 +53,7 @@ class LaboListCount : public ::testing::TestWithParam<CountRow> {};
 // and read as zero.
 TEST_P(LaboListCount, CountComesFromTheFileLength) {
     const CountRow& row = GetParam();
-    testing::TempDir dir;
+    test_support::TempDir dir;
     State state;
     ReaderResult result = convert(dir, list_file(row.size), state);
     ASSERT_TRUE(result.complete()) << result.reason;
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, LaboListCount,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LaboList, FillsTheRecordFromDateTimeAndFirstValues) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     std::string bytes = list_file(header_size + 16);
     // Calibration, count, times and description of the header are not used.
     bytes.replace(0, 4, "\x8e\x8e\x97\xbf");
@@ -108,7 +108,7 @@ TEST(LaboList, FillsTheRecordFromDateTimeAndFirstValues) {
 }
 
 TEST(LaboList, BlankTensOfTheMinuteBecomesZero) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     State state;
     ASSERT_TRUE(convert(dir, list_file(header_size, "98/Nov/02", "07: 5:09"), state).complete());
     EXPECT_EQ(to_utf8(state.chn_header.start_date.view()), "02Nov98 ");
@@ -129,7 +129,7 @@ class LaboListFailure : public ::testing::TestWithParam<FailureRow> {};
 
 TEST_P(LaboListFailure, IsReported) {
     const FailureRow& row = GetParam();
-    testing::TempDir dir;
+    test_support::TempDir dir;
     State state;
     ReaderResult result = convert(dir, list_file(row.size), state);
     EXPECT_EQ(result.outcome, row.outcome);
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LaboListMissing, FolderGivesStatusMinusOne) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     State state;
     state.org_path = dir.dir() + "no folder/list.dat";
     ReaderResult result = read_org_labo_list(state);

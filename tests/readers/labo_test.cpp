@@ -58,7 +58,7 @@ Image with_channels(const Layout& layout, std::int16_t n, std::size_t stored) {
     return image;
 }
 
-ReaderResult convert(const testing::TempDir& dir, Reader read, const std::string& bytes,
+ReaderResult convert(const test_support::TempDir& dir, Reader read, const std::string& bytes,
                      State& state) {
     state.org_path = dir.write("spectrum.dat", bytes);
     return read(state);
@@ -67,7 +67,7 @@ ReaderResult convert(const testing::TempDir& dir, Reader read, const std::string
 std::string shift_jis_sample = "\x8e\x8e\x97\xbf";  // 試料
 
 TEST(LaboNew, ReadsEveryFieldOfTheHeader) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     std::string desc = shift_jis_sample + std::string(59, 'a') + "Z";  // 64 bytes, 62 chars
     Image image = with_channels(labo_new, 3, 3);
     image.f32(64, 0.0001f).f32(68, 0.5f).f32(72, 2.0f);
@@ -105,7 +105,7 @@ TEST(LaboNew, ReadsEveryFieldOfTheHeader) {
 }
 
 TEST(LaboNew, DescriptionOf64CharactersLosesItsLast) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     Image image = with_channels(labo_new, 0, 0);
     image.text(774, std::string(63, 'x') + "y");
     State state;
@@ -125,7 +125,7 @@ class LaboNewDate : public ::testing::TestWithParam<NewDateRow> {};
 
 TEST_P(LaboNewDate, BuildsDateAndTimeFromTheWords) {
     const NewDateRow& row = GetParam();
-    testing::TempDir dir;
+    test_support::TempDir dir;
     Image image = with_channels(labo_new, 0, 0);
     image.i16(80, row.year).i16(82, row.month).i16(84, row.day);
     image.i16(88, row.hour).i16(90, row.minute).i16(92, row.second);
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LaboOld, ReadsEveryFieldOfTheHeader) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     Image image = with_channels(labo_old, 2, 2);
     image.text(0, shift_jis_sample + "sample 7").text(32, "02-JUL-16").text(41, "14:23:37");
     image.f32(68, 0.25f).f32(72, 0.75f).f32(76, -1.5f);
@@ -187,7 +187,7 @@ TEST(LaboOld, ReadsEveryFieldOfTheHeader) {
 }
 
 TEST(LaboOld, BlankTensOfTheMinuteBecomesZero) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     Image image = with_channels(labo_old, 0, 0);
     image.text(32, "98/Nov/02").text(41, "07: 5: 9");
     State state;
@@ -213,7 +213,7 @@ class LaboOutcome : public ::testing::TestWithParam<std::tuple<Layout, OutcomeRo
 
 TEST_P(LaboOutcome, EndsAsExpected) {
     const auto& [layout, row] = GetParam();
-    testing::TempDir dir;
+    test_support::TempDir dir;
     Image image = with_channels(layout, row.count, row.stored);
     image.i32(layout.live_at, row.live);
     image.bytes.resize(image.bytes.size() - row.cut);
@@ -252,7 +252,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(LaboMissing, FileAndFolderAreReported) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     for (Reader read : {read_org_labo_new, read_org_labo_old}) {
         State state;
         state.org_path = dir.dir() + "absent.dat";

@@ -60,7 +60,7 @@ struct Export {
 };
 
 ReaderResult convert(State& state, const std::string& bytes) {
-    brandel::testing::TempDir dir;
+    brandel::test_support::TempDir dir;
     state.org_path = dir.write("SPEC01.asc", bytes);
     return read_org_oxford_asc(state);
 }

@@ -15,7 +15,7 @@
 namespace brandel::spectrum {
 namespace {
 
-using testing::TempDir;
+using test_support::TempDir;
 
 // The bytes of a small CHN file: four channels, 560 bytes.
 std::string small_chn() {

@@ -97,7 +97,7 @@ TEST(ChnCorpus, ReadsFilesOfOtherProgramsAndWritesThemBackUnchanged) {
         EXPECT_EQ(t.detector_desc.view(), detector);
 
         // Written back, a file keeps every byte, whichever program wrote it.
-        brandel::testing::TempDir dir;
+        brandel::test_support::TempDir dir;
         const std::string original = read_file(path);
         s.record_file = dir.write(std::string(f.name), original);
         write_chn_as_read(s);

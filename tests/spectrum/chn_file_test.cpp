@@ -16,7 +16,7 @@ namespace brandel::spectrum {
 namespace {
 
 using namespace std::string_view_literals;
-using brandel::testing::TempDir;
+using brandel::test_support::TempDir;
 
 // A four-channel record with every header and trailer field set; file_type holds a stale value.
 State small_record() {

@@ -8,11 +8,11 @@
 
 #include <unistd.h>
 
-namespace brandel::testing {
+namespace brandel::test_support {
 
 /// A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
         static std::atomic<int> counter{0};
         path_ = std::filesystem::temp_directory_path() /
@@ -47,8 +47,8 @@ public:
     }
     bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
-}  // namespace brandel::testing
+}  // namespace brandel::test_support
