@@ -17,7 +17,6 @@ FUZZ_TMPDIR  ?= $(shell [ -d /dev/shm ] && [ -w /dev/shm ] && echo /dev/shm || e
 
 FUZZ_PACKAGES = cmake ninja-build make clang libclang-rt-14-dev
 
-SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: fuzz fuzz-deps fuzz-build fuzz-seeds
 
@@ -60,16 +59,4 @@ fuzz-build: fuzz-deps
 	    $(addprefix fuzz_,$(FUZZ_TARGETS))
 
 fuzz-deps:
-	@missing=""; \
-	for p in $(FUZZ_PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ] || command -v sudo >/dev/null 2>&1; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
-	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
-	  else \
-	    echo "Please install these packages (as root):$$missing"; exit 1; \
-	  fi; \
-	fi
+	@$(MAKE) --no-print-directory -f Makefile deps PACKAGES="$(FUZZ_PACKAGES)"
