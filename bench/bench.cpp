@@ -1,6 +1,8 @@
 // Converts batches of generated source files and prints files per second, MB per second, peak
 // memory, and the I/O floor of the same batch: reading every source file whole and writing a
-// file of the CHN size under a temporary name with a rename, as the converter does.
+// file of the CHN size under a temporary name with a rename, as the converter does. Each batch
+// also runs without the flushes that make a replaced file survive a power cut ("unflushed"),
+// and "flush x" is what they multiply the batch's time by.
 //
 // With --scale N (40000 by default) it converts one batch of N small selected files, as the
 // window's start button does, and then lists the folder of N CHN files, printing time and
@@ -76,9 +78,15 @@ std::vector<std::string> generate(const Set& set, const fs::path& dir, int files
     return paths;
 }
 
-double convert_batch(const Set& set, const std::vector<std::string>& paths, const fs::path& out) {
+// Converts one batch; `flush` false leaves out the flushes that make each file survive a power
+// cut, to show what they cost.
+double convert_batch(const Set& set, const std::vector<std::string>& paths, const fs::path& out,
+                     bool flush = true) {
     fs::create_directories(out);
+    brandel::spectrum::FileOps unflushed(false);
     brandel::spectrum::State state;
+    if (!flush)
+        state.file_ops = &unflushed;
     state.org_type = static_cast<std::int16_t>(set.layout);
     state.chn_dir = out.string() + "/";
     auto start = Clock::now();
@@ -235,8 +243,9 @@ int main(int argc, char** argv) {
     const std::size_t chn_size = 32 + 4 * channels + 512;
 
     std::printf("%d files of %d channels per batch, best of %d rounds\n", files, channels, rounds);
-    std::printf("%-14s %9s %8s %10s %10s %7s %10s %10s %8s\n", "layout", "files/s", "MB/s",
-                "batch ms", "floor ms", "ratio", "batch cpu", "floor cpu", "peak MB");
+    std::printf("%-14s %9s %8s %10s %10s %7s %10s %10s %8s %12s %7s\n", "layout", "files/s", "MB/s",
+                "batch ms", "floor ms", "ratio", "batch cpu", "floor cpu", "peak MB",
+                "unflushed ms", "flush x");
     for (const Set& set : sets) {
         if (std::string(set.name).find(only) == std::string::npos)
             continue;
@@ -244,7 +253,7 @@ int main(int argc, char** argv) {
         auto paths = generate(set, root / set.name, files, channels, bytes);
         // Dirty pages of earlier phases are flushed first, so that their write-back does not
         // fall into the phase being timed.
-        double batch = 1e9, floor = 1e9, batch_cpu = 1e9, floor_cpu = 1e9;
+        double batch = 1e9, floor = 1e9, batch_cpu = 1e9, floor_cpu = 1e9, unflushed = 1e9;
         for (int r = 0; r < rounds; ++r) {
             ::sync();
             double cpu = cpu_seconds();
@@ -254,11 +263,14 @@ int main(int argc, char** argv) {
             cpu = cpu_seconds();
             floor = std::min(floor, io_floor(paths, root / "floor", chn_size));
             floor_cpu = std::min(floor_cpu, cpu_seconds() - cpu);
+            ::sync();
+            unflushed = std::min(unflushed, convert_batch(set, paths, root / "out", false));
         }
-        std::printf("%-14s %9.0f %8.1f %10.1f %10.1f %7.2f %10.1f %10.1f %8.1f\n", set.name,
-                    files / batch, static_cast<double>(bytes) / 1e6 / batch, batch * 1e3,
+        std::printf("%-14s %9.0f %8.1f %10.1f %10.1f %7.2f %10.1f %10.1f %8.1f %12.1f %7.2f\n",
+                    set.name, files / batch, static_cast<double>(bytes) / 1e6 / batch, batch * 1e3,
                     floor * 1e3, batch / floor, batch_cpu * 1e3, floor_cpu * 1e3,
-                    static_cast<double>(peak_rss_kb()) / 1024.0);
+                    static_cast<double>(peak_rss_kb()) / 1024.0, unflushed * 1e3,
+                    batch / unflushed);
         fs::remove_all(root / set.name);
         fs::remove_all(root / "out");
         fs::remove_all(root / "floor");

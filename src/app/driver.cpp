@@ -72,6 +72,9 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
                           const std::function<bool(int, int, const std::string&)>& progress) {
     BatchReport report;
     report.selected = static_cast<int>(paths.size());
+    // Temporary files that a killed converter left in the destination go before new ones come.
+    if (!paths.empty())
+        spectrum::remove_stale_temporaries(spectrum::fs_path(state.chn_dir));
     for (int i = 0; i < report.selected; ++i) {
         const std::string& path = paths[static_cast<std::size_t>(i)];
         if (progress && !progress(i, report.selected, file_name_of(path))) {

@@ -7,11 +7,13 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -24,14 +26,18 @@ namespace {
 
 constexpr std::string_view temporary_suffix = ".brandel-tmp";
 
-int open_exclusive(const std::filesystem::path& path) {
+// Creates the temporary file, never opening one that is there already. `mode` is the
+// permissions it starts with (narrowed by the umask), so a private file's bytes are never
+// readable by others, not even while they are being written.
+int open_exclusive(const std::filesystem::path& path, unsigned long mode) {
 #ifdef _WIN32
+    (void)mode;
     int fd = -1;
     _wsopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYRW,
               _S_IREAD | _S_IWRITE);
     return fd;
 #else
-    return ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    return ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
 #endif
 }
 
@@ -43,11 +49,28 @@ int close_file(int fd) {
 #endif
 }
 
-int process_id() {
+long process_id() {
 #ifdef _WIN32
-    return _getpid();
+    return static_cast<long>(_getpid());
 #else
-    return static_cast<int>(::getpid());
+    return static_cast<long>(::getpid());
+#endif
+}
+
+// Whether a process of this id may be running on this machine. Anything but a clear "no such
+// process" counts as running, so a file that may be in use is never taken away.
+bool process_may_run(long pid) {
+    if (pid <= 0)
+        return true;
+#ifdef _WIN32
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr)
+        return GetLastError() != ERROR_INVALID_PARAMETER;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+#else
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 #endif
 }
 
@@ -70,6 +93,25 @@ std::filesystem::path temporary_path(const std::filesystem::path& target) {
     return target.parent_path() / fs_path(name);
 }
 
+// The id of the process that made a temporary file, from its name
+// (".S0123.chn.4242-7-12345.brandel-tmp" gives 4242); 0 when the name holds none.
+long temporary_owner(std::string_view name) {
+    name.remove_suffix(temporary_suffix.size());
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return 0;
+    const std::string_view id = name.substr(dot + 1, name.find('-', dot) - dot - 1);
+    if (id.empty() || id.size() > 9)
+        return 0;
+    long pid = 0;
+    for (char c : id) {
+        if (c < '0' || c > '9')
+            return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
 [[noreturn]] void cannot_write(const std::filesystem::path& target, int error) {
     raise(ErrorKind::cannot_write,
           "cannot write " + utf8_path(target) + ": " + std::strerror(error));
@@ -86,11 +128,117 @@ long FileOps::write(int fd, const unsigned char* data, std::size_t size) {
 #endif
 }
 
+bool FileOps::flush_data(int fd) {
+#ifdef _WIN32
+    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (file != INVALID_HANDLE_VALUE && FlushFileBuffers(file))
+        return true;
+    errno = EIO;
+    return false;
+#else
+    // The size of a new file is part of its data here, so this is enough for a file read back
+    // whole after a crash.
+    while (::fdatasync(fd) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+#endif
+}
+
 bool FileOps::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
 #ifdef _WIN32
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    // Written through: the move is on the disk when it returns, so the folder needs no flush.
+    return MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
     return ::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+bool FileOps::flush_folder(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    (void)folder;
+    return true;
+#else
+    const std::filesystem::path where = folder.empty() ? std::filesystem::path(".") : folder;
+    const int fd = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int result = 0;
+    while ((result = ::fsync(fd)) != 0 && errno == EINTR) {
+    }
+    // Some file systems cannot flush a folder at all; they order their metadata themselves.
+    if (result != 0 && (errno == EINVAL || errno == ENOTSUP))
+        result = 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return result == 0;
+#endif
+}
+
+TargetInfo FileOps::inspect(const std::filesystem::path& target) {
+    TargetInfo info;
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return info;
+    info.exists = true;
+    info.is_link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    info.is_file = !info.is_link && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    info.read_only = info.is_file && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    info.permissions = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+#else
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0)
+        return info;
+    info.exists = true;
+    info.is_link = S_ISLNK(st.st_mode);
+    info.is_file = S_ISREG(st.st_mode);
+    if (!info.is_file)
+        return info;
+    info.permissions = st.st_mode & 07777;
+    info.owner = static_cast<long>(st.st_uid);
+    info.group = static_cast<long>(st.st_gid);
+    // Bits that let no one write stop root too; otherwise the question is whether this user
+    // could open the file for writing (owner, group, others, access lists).
+    info.read_only =
+        (st.st_mode & 0222) == 0 || (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 &&
+                                     (errno == EACCES || errno == EPERM));
+#endif
+    return info;
+}
+
+bool FileOps::keep_permissions(int fd, const std::filesystem::path& temporary,
+                               const TargetInfo& old) {
+#ifdef _WIN32
+    (void)fd;
+    return old.permissions == 0 ||
+           SetFileAttributesW(temporary.c_str(), static_cast<DWORD>(old.permissions)) != 0;
+#else
+    (void)temporary;
+    // The owner and group go first (a change of owner clears the set-id bits). Only root may
+    // give a file away, and a user only to a group of theirs; where it cannot, the new file is
+    // this user's, with the old permissions.
+    const auto owner = static_cast<uid_t>(old.owner);
+    const auto group = static_cast<gid_t>(old.group);
+    if (old.owner >= 0 && old.group >= 0 && (owner != ::geteuid() || group != ::getegid()) &&
+        ::fchown(fd, owner, group) != 0 && group != ::getegid()) {
+        const int ignored = ::fchown(fd, static_cast<uid_t>(-1), group);
+        (void)ignored;
+    }
+    const auto mode = static_cast<mode_t>(old.permissions & 07777);
+    if (::fchmod(fd, mode) == 0)
+        return true;
+    // A file system without permissions of its own (a FAT memory stick) gives every file the
+    // same mode: nothing is lost when the new file has the old one's already.
+    const int error = errno;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && (st.st_mode & 07777) == mode)
+        return true;
+    errno = error;
+    return false;
 #endif
 }
 
@@ -100,11 +248,17 @@ FileOps& system_file_ops() {
 }
 
 void replace_file(const std::filesystem::path& target, std::string_view bytes, FileOps& ops) {
+    const TargetInfo old = ops.inspect(target);
+    // Writing the file in place would have failed; replacing it would lose what protects it.
+    if (old.read_only)
+        raise(ErrorKind::cannot_write, utf8_path(target.filename()) + " is read-only");
+
     std::filesystem::path temporary;
     int fd = -1;
+    const unsigned long start_mode = old.is_file ? (old.permissions & 0777) : 0666;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = temporary_path(target);
-        fd = open_exclusive(temporary);
+        fd = open_exclusive(temporary, start_mode);
         if (fd < 0 && errno != EEXIST)
             cannot_write(target, errno);
     }
@@ -118,6 +272,8 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
         std::filesystem::remove(temporary, ignored);
         cannot_write(target, error);
     };
+    if (old.is_file && !ops.keep_permissions(fd, temporary, old))
+        fail(errno != 0 ? errno : EPERM);
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t left = bytes.size();
     while (left > 0) {
@@ -130,6 +286,11 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
         data += n;
         left -= static_cast<std::size_t>(n);
     }
+    // The data reach the disk before the new name does: a file system may otherwise write the
+    // rename first, and a power cut between the two would leave an empty or partial file.
+    errno = 0;
+    if (ops.flushes() && !ops.flush_data(fd))
+        fail(errno != 0 ? errno : EIO);
     int closed = close_file(fd);
     fd = -1;
     if (closed != 0)
@@ -137,11 +298,50 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
     errno = 0;
     if (!ops.rename(temporary, target))
         fail(errno != 0 ? errno : EIO);
+    // The new name itself is an entry of the folder, on the disk only once the folder is.
+    errno = 0;
+    if (ops.flushes() && !ops.flush_folder(target.parent_path())) {
+        const int error = errno != 0 ? errno : EIO;
+        raise(ErrorKind::cannot_write, "cannot write " + utf8_path(target) +
+                                           " safely: the new file is in place, but its folder "
+                                           "could not be put on the disk: " +
+                                           std::strerror(error));
+    }
 }
 
 bool is_temporary_name(std::string_view file_name) {
     return file_name.size() > temporary_suffix.size() && file_name.front() == '.' &&
            file_name.ends_with(temporary_suffix);
+}
+
+int remove_stale_temporaries(const std::filesystem::path& folder, int min_age_seconds) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+    if (ec)
+        return 0;
+    const auto now = fs::file_time_type::clock::now();
+    const long self = process_id();
+    int removed = 0;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec)
+            break;
+        const std::string name = utf8_path(it->path().filename());
+        if (!is_temporary_name(name))
+            continue;
+        const long owner = temporary_owner(name);
+        if (owner <= 0 || owner == self || process_may_run(owner))
+            continue;
+        std::error_code entry_ec;
+        if (!it->is_regular_file(entry_ec) || it->is_symlink(entry_ec))
+            continue;
+        const auto written = fs::last_write_time(it->path(), entry_ec);
+        if (entry_ec || now - written < std::chrono::seconds(min_age_seconds))
+            continue;
+        if (fs::remove(it->path(), entry_ec))
+            ++removed;
+    }
+    return removed;
 }
 
 }  // namespace brandel::spectrum

@@ -6,27 +6,69 @@
 
 namespace brandel::spectrum {
 
-/// The file operations behind an atomic replacement. Tests derive from it to make a write or
-/// the rename fail at a chosen point.
+/// What is in a target's place before it is replaced. A symbolic link is described as itself,
+/// never as the file it points to: the link is what gets replaced.
+struct TargetInfo {
+    bool exists = false;            // something (a file, a link, a folder) has the target's name
+    bool is_link = false;           // a symbolic link (or, on Windows, another reparse point)
+    bool is_file = false;           // a regular file, whose permissions the new file takes over
+    bool read_only = false;         // a file that must not be replaced
+    unsigned long permissions = 0;  // POSIX mode bits, or Windows attributes, to keep
+    long owner = -1;                // POSIX owner and group to keep; -1 where unknown
+    long group = -1;
+};
+
+/// The file operations behind an atomic replacement, one seam for the platform code. Tests
+/// derive from it to make a step fail, or to describe a target as another platform would.
 class FileOps {
   public:
+    /// `flush` false skips both flushes: only for measuring what they cost, never for files that
+    /// matter.
+    explicit FileOps(bool flush = true) : flush_(flush) {}
     virtual ~FileOps() = default;
+
     /// Writes up to `size` bytes; returns how many were written, or -1 on failure (errno set).
     virtual long write(int fd, const unsigned char* data, std::size_t size);
-    /// Renames `from` over `to`; returns false on failure (errno set).
+    /// Puts the written data of an open file on the disk; returns false on failure (errno set).
+    virtual bool flush_data(int fd);
+    /// Renames `from` over `to`, replacing a link in `to`'s place rather than what it points to;
+    /// returns false on failure (errno set).
     virtual bool rename(const std::filesystem::path& from, const std::filesystem::path& to);
+    /// Puts a folder's entries (a rename into it) on the disk; returns false on failure (errno
+    /// set). Nothing to do where the rename itself is written through.
+    virtual bool flush_folder(const std::filesystem::path& folder);
+    /// Describes what has the target's name now.
+    virtual TargetInfo inspect(const std::filesystem::path& target);
+    /// Gives the new file, still open as `fd` under `temporary`, the permissions (and where it
+    /// can, the owner) of the file it replaces; returns false on failure (errno set).
+    virtual bool keep_permissions(int fd, const std::filesystem::path& temporary,
+                                  const TargetInfo& old);
+
+    bool flushes() const { return flush_; }
+
+  private:
+    bool flush_;
 };
 
 /// The real file operations.
 FileOps& system_file_ops();
 
-/// Replaces `target` with exactly `bytes`: they are written whole under a temporary name in the
-/// target's folder, which is then renamed over the target. On any failure the temporary file is
-/// removed, the old target keeps its bytes, and a cannot-write error names the target and why.
+/// Replaces `target` with exactly `bytes`. They are written whole under a temporary name in the
+/// target's folder, put on the disk, and then renamed over the target, whose folder is put on
+/// the disk in turn: after a crash or a power cut the old file or the whole new one is there.
+/// A target that is read-only is refused; a replaced file keeps its permissions; a symbolic link
+/// in the target's place is replaced, not followed. On any failure the temporary file is removed,
+/// the old target keeps its bytes, and a cannot-write error names the target and why.
 void replace_file(const std::filesystem::path& target, std::string_view bytes,
                   FileOps& ops = system_file_ops());
 
 /// Whether a file name is one of our temporary files (a stale one is left by a killed process).
 bool is_temporary_name(std::string_view file_name);
+
+/// Removes the temporary files a killed writer left in `folder`: ours by name, older than
+/// `min_age_seconds`, and made by a process that no longer runs on this machine. A file that
+/// may belong to a running process is never touched. Returns how many were removed; a folder
+/// that cannot be read removes nothing.
+int remove_stale_temporaries(const std::filesystem::path& folder, int min_age_seconds = 60);
 
 }  // namespace brandel::spectrum

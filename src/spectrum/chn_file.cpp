@@ -176,6 +176,10 @@ std::string chn_output_path(const State& state) {
     return state.chn_dir + base_name_of(state.org_path) + ".chn";
 }
 
+void write_chn(State& state) {
+    write_chn(state, file_ops_of(state));
+}
+
 void write_chn(State& state, FileOps& ops) {
     std::string path = chn_output_path(state);
     state.chn_header.file_type = -1;
@@ -257,6 +261,10 @@ void read_chn(State& state) {
     std::u32string_view comment = trim_blanks(state.text_buf.view());
     comment = comment.substr(0, comment.find(U'\0'));
     state.text_buf.assign(std::u32string(comment));
+}
+
+void write_chn_as_read(State& state) {
+    write_chn_as_read(state, file_ops_of(state));
 }
 
 void write_chn_as_read(State& state, FileOps& ops) {

@@ -19,8 +19,10 @@ std::string chn_bytes(const State& state);
 std::string chn_output_path(const State& state);
 
 /// Writes the record as chn_dir + base name of org_path + ".chn", replacing any file of that
-/// name atomically. Stores -1 in file_type. Raises cannot-write or invalid-name errors.
-void write_chn(State& state, FileOps& ops = system_file_ops());
+/// name atomically through the state's file operations. Stores -1 in file_type. Raises
+/// cannot-write or invalid-name errors.
+void write_chn(State& state);
+void write_chn(State& state, FileOps& ops);
 
 /// Loads the CHN file named by org_path into the record: times in whole seconds (halves to
 /// even), start_time completed from the seconds bytes, and the comment cleaned into text_buf.
@@ -31,6 +33,12 @@ void read_chn(State& state);
 /// Writes back the CHN file the record was last read from, with its header and trailer exactly
 /// as they were on disk. Raises cannot-write errors, also when the last file read was not a
 /// standard CHN file read completely.
-void write_chn_as_read(State& state, FileOps& ops = system_file_ops());
+void write_chn_as_read(State& state);
+void write_chn_as_read(State& state, FileOps& ops);
+
+/// The file operations a state writes with: its own, or the system's.
+inline FileOps& file_ops_of(State& state) {
+    return state.file_ops != nullptr ? *state.file_ops : system_file_ops();
+}
 
 }  // namespace brandel::spectrum

@@ -8,6 +8,8 @@
 
 namespace brandel::spectrum {
 
+class FileOps;
+
 /// The 32-byte header of a CHN file, in disk order.
 struct ChnHeader {
     std::int16_t file_type = 0;        // format word; the writer stores -1
@@ -95,6 +97,10 @@ struct State {
     std::string record_file;  // the file the record came from (for messages)
     std::string disk_header;  // the 32 header bytes
     std::string disk_tail;    // every byte after the channel data (at least 512, zero-padded)
+
+    // The file operations CHN files are written with; nullptr for the system's. A benchmark or
+    // a test puts its own here; reset() keeps it.
+    FileOps* file_ops = nullptr;
 
     /// Returns the spectrum record (header, counts, trailer) and text_buf to their start-up
     /// state: numbers 0, text fields all NUL. Every source conversion starts with it.

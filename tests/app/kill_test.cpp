@@ -1,6 +1,7 @@
 // A batch killed at a random moment leaves only complete CHN files: each one reads back and is
 // byte for byte the conversion of its source. What a killed batch can leave besides them, a
-// temporary file, is ignored by the destination list and does not disturb a later batch.
+// temporary file, is ignored by the destination list, does not disturb a later batch, and is
+// removed by a batch into the folder once its process is gone and it is old enough.
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,16 @@ TEST(KilledBatch, LeavesOnlyCompleteChnFilesAndALaterBatchSucceeds) {
     }
     check_folder(dst, batches);
     EXPECT_EQ(list_files(dst.dir(), "*.chn").size(), static_cast<std::size_t>(batch_files));
+
+    // Once the temporaries of the killed batches are a few minutes old, the next batch into the
+    // folder removes them.
+    for (const auto& entry : fs::directory_iterator(dst.path()))
+        if (spectrum::is_temporary_name(entry.path().filename().string()))
+            fs::last_write_time(entry.path(),
+                                fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    state.org_type = static_cast<std::int16_t>(batches[0].layout);
+    EXPECT_EQ(convert_paths(state, {batches[0].paths[0]}, nullptr).converted, 1);
+    EXPECT_EQ(check_folder(dst, batches), 0);
 }
 
 }  // namespace

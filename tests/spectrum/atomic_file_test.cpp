@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,7 +55,12 @@ class FaultyOps : public FileOps {
     int interruptions = 0;
     bool fail_rename = false;
     int rename_errno = EACCES;
+    bool fail_flush = false;
+    bool fail_folder_flush = false;
     std::vector<std::filesystem::path> renamed_from;
+    std::vector<std::string> calls;  // the steps in the order they ran
+
+    using FileOps::FileOps;
 
     long write(int fd, const unsigned char* data, std::size_t size) override {
         if (interruptions > 0) {
@@ -63,6 +74,8 @@ class FaultyOps : public FileOps {
             errno = fail_errno;
             return -1;
         }
+        if (calls.empty() || calls.back() != "write")
+            calls.push_back("write");
         long n = FileOps::write(fd, data, std::min({size, chunk, fail_at - written_}));
         if (n > 0)
             written_ += static_cast<std::size_t>(n);
@@ -70,11 +83,28 @@ class FaultyOps : public FileOps {
     }
     bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         renamed_from.push_back(from);
+        calls.push_back("rename");
         if (fail_rename) {
             errno = rename_errno;
             return false;
         }
         return FileOps::rename(from, to);
+    }
+    bool flush_data(int fd) override {
+        calls.push_back("flush");
+        if (fail_flush) {
+            errno = EIO;
+            return false;
+        }
+        return FileOps::flush_data(fd);
+    }
+    bool flush_folder(const std::filesystem::path& folder) override {
+        calls.push_back("flush folder " + folder.filename().string());
+        if (fail_folder_flush) {
+            errno = EIO;
+            return false;
+        }
+        return FileOps::flush_folder(folder);
     }
 
   private:
@@ -227,6 +257,291 @@ TEST(ReplaceFile, TemporaryNamesAreRecognised) {
              {"", false},
          })
         EXPECT_EQ(is_temporary_name(row.name), row.temporary) << row.name;
+}
+
+unsigned mode_of(const std::filesystem::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st.st_mode & 07777;
+}
+
+TEST(ReplaceFile, DataAreFlushedBeforeTheRenameAndTheFolderAfterIt) {
+    TempDir dir;
+    dir.write("S0123.chn", "old");
+    FaultyOps ops;
+    replace_file(dir.path() / "S0123.chn", small_chn(), ops);
+    EXPECT_EQ(ops.calls,
+              (std::vector<std::string>{"write", "flush", "rename",
+                                        "flush folder " + dir.path().filename().string()}));
+    EXPECT_EQ(dir.read("S0123.chn"), small_chn());
+
+    FaultyOps unflushed(false);
+    replace_file(dir.path() / "S0123.chn", "again", unflushed);
+    EXPECT_EQ(unflushed.calls, (std::vector<std::string>{"write", "rename"}));
+    EXPECT_EQ(dir.read("S0123.chn"), "again");
+}
+
+TEST(ReplaceFile, FailedFlushKeepsTheOldFileAndLeavesNoTemporary) {
+    TempDir dir;
+    dir.write("S0123.chn", "old");
+    FaultyOps ops;
+    ops.fail_flush = true;
+    const std::string message = failure_of(dir.path() / "S0123.chn", small_chn(), ops);
+    EXPECT_NE(message.find(std::strerror(EIO)), std::string::npos) << message;
+    EXPECT_TRUE(ops.renamed_from.empty());
+    EXPECT_EQ(dir.read("S0123.chn"), "old");
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"S0123.chn"});
+}
+
+TEST(ReplaceFile, FailedFolderFlushIsReportedAlthoughTheFileIsInPlace) {
+    TempDir dir;
+    FaultyOps ops;
+    ops.fail_folder_flush = true;
+    const std::string message = failure_of(dir.path() / "S0123.chn", small_chn(), ops);
+    EXPECT_NE(message.find("in place"), std::string::npos) << message;
+    EXPECT_EQ(dir.read("S0123.chn"), small_chn());
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"S0123.chn"});
+}
+
+TEST(ReplaceFile, FileThatNoOneMayWriteIsRefusedEvenForRoot) {
+    TempDir dir;
+    for (unsigned mode : {0444u, 0400u, 0555u, 0000u}) {
+        SCOPED_TRACE(mode);
+        dir.write("S0123.chn", "old bytes");
+        std::filesystem::permissions(dir.path() / "S0123.chn",
+                                     static_cast<std::filesystem::perms>(mode));
+        FaultyOps ops;
+        EXPECT_EQ(failure_of(dir.path() / "S0123.chn", small_chn(), ops), "S0123.chn is read-only");
+        EXPECT_TRUE(ops.calls.empty()) << "nothing is even written";
+        EXPECT_EQ(mode_of(dir.path() / "S0123.chn"), mode);
+        std::filesystem::permissions(dir.path() / "S0123.chn", std::filesystem::perms::owner_all);
+        EXPECT_EQ(dir.read("S0123.chn"), "old bytes");
+        EXPECT_EQ(files_in(dir), std::vector<std::string>{"S0123.chn"});
+    }
+}
+
+// A file system whose read-only mark is an attribute (Windows) describes the target through the
+// same seam; the rule is the same.
+TEST(ReplaceFile, TargetMarkedReadOnlyThroughTheSeamIsRefused) {
+    class AttributeOps : public FaultyOps {
+      public:
+        TargetInfo inspect(const std::filesystem::path& target) override {
+            TargetInfo info = FileOps::inspect(target);
+            info.read_only = info.is_file;
+            return info;
+        }
+    };
+    TempDir dir;
+    dir.write("S0123.chn", "old bytes");
+    AttributeOps ops;
+    EXPECT_EQ(failure_of(dir.path() / "S0123.chn", small_chn(), ops), "S0123.chn is read-only");
+    EXPECT_EQ(dir.read("S0123.chn"), "old bytes");
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"S0123.chn"});
+    // A new file has nothing to protect.
+    replace_file(dir.path() / "new.chn", "fresh", ops);
+    EXPECT_EQ(dir.read("new.chn"), "fresh");
+}
+
+TEST(ReplaceFile, ReplacedFileKeepsItsPermissionBitsWhateverTheUmask) {
+    TempDir dir;
+    const mode_t saved = ::umask(022);
+    for (unsigned mode : {0600u, 0640u, 0664u, 0666u, 0620u, 0200u}) {
+        SCOPED_TRACE(mode);
+        dir.write("S0123.chn", "old");
+        std::filesystem::permissions(dir.path() / "S0123.chn",
+                                     static_cast<std::filesystem::perms>(mode));
+        replace_file(dir.path() / "S0123.chn", small_chn());
+        EXPECT_EQ(mode_of(dir.path() / "S0123.chn"), mode);
+        std::filesystem::permissions(dir.path() / "S0123.chn", std::filesystem::perms::owner_all);
+        EXPECT_EQ(dir.read("S0123.chn"), small_chn());
+    }
+    // A new file takes the umask's permissions, as any new file does.
+    replace_file(dir.path() / "new.chn", small_chn());
+    EXPECT_EQ(mode_of(dir.path() / "new.chn"), 0644u);
+    ::umask(saved);
+}
+
+TEST(ReplaceFile, PrivateFileIsNeverReadableByOthersWhileItIsWritten) {
+    class Watching : public FaultyOps {
+      public:
+        unsigned seen = 0;
+        long write(int fd, const unsigned char* data, std::size_t size) override {
+            struct stat st {};
+            ::fstat(fd, &st);
+            seen |= st.st_mode & 0777;
+            return FaultyOps::write(fd, data, size);
+        }
+    };
+    TempDir dir;
+    dir.write("S0123.chn", "old");
+    std::filesystem::permissions(dir.path() / "S0123.chn", std::filesystem::perms(0600));
+    Watching ops;
+    replace_file(dir.path() / "S0123.chn", small_chn(), ops);
+    EXPECT_EQ(ops.seen, 0600u);
+}
+
+TEST(ReplaceFile, SymbolicLinkInTheTargetsPlaceIsReplacedNotFollowed) {
+    TempDir dir;
+    dir.write("elsewhere.chn", "the file the link points to");
+    const auto link = dir.path() / "S0123.chn";
+    for (const char* points_to : {"elsewhere.chn", "missing.chn"}) {
+        SCOPED_TRACE(points_to);
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(points_to, link);
+        replace_file(link, small_chn());
+        EXPECT_FALSE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(dir.read("S0123.chn"), small_chn());
+        EXPECT_EQ(dir.read("elsewhere.chn"), "the file the link points to");
+        EXPECT_FALSE(dir.exists("missing.chn"));
+    }
+    // A link to a file no one may write is not that file: the link is replaced.
+    std::filesystem::permissions(dir.path() / "elsewhere.chn", std::filesystem::perms(0444));
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink("elsewhere.chn", link);
+    replace_file(link, "fresh");
+    EXPECT_EQ(dir.read("S0123.chn"), "fresh");
+    EXPECT_EQ(mode_of(dir.path() / "elsewhere.chn"), 0444u);
+    EXPECT_EQ(dir.read("elsewhere.chn"), "the file the link points to");
+}
+
+TEST(ReplaceFile, RootKeepsTheOwnerOfAnotherUsersFile) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    TempDir dir;
+    const auto target = dir.path() / "S0123.chn";
+    dir.write("S0123.chn", "old");
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    ::chmod(target.c_str(), 0600);
+    replace_file(target, small_chn());
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(dir.read("S0123.chn"), small_chn());
+}
+
+// Runs `body` in a child process as another user; its return value is the child's exit code.
+int as_other_user(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+TEST(ReplaceFile, AnotherUsersFileThatThisUserMayNotWriteIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "switching to another user needs root";
+    TempDir dir;
+    // A folder everyone may write in, holding root's files: one only root may write, one
+    // everyone may write.
+    ::chmod(dir.path().c_str(), 0777);
+    dir.write("mine.chn", "root's file");
+    ::chmod((dir.path() / "mine.chn").c_str(), 0644);
+    dir.write("shared.chn", "everyone's file");
+    ::chmod((dir.path() / "shared.chn").c_str(), 0666);
+    const int code = as_other_user([&] {
+        try {
+            replace_file(dir.path() / "mine.chn", small_chn());
+            return 1;
+        } catch (const SpectrumError& e) {
+            if (std::string(e.what()) != "mine.chn is read-only")
+                return 2;
+        }
+        try {
+            replace_file(dir.path() / "shared.chn", small_chn());
+        } catch (const SpectrumError&) {
+            return 3;
+        }
+        return 0;
+    });
+    ASSERT_NE(code, 99) << "could not switch user";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(dir.read("mine.chn"), "root's file");
+    EXPECT_EQ(dir.read("shared.chn"), small_chn());
+    EXPECT_EQ(mode_of(dir.path() / "shared.chn"), 0666u);
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"mine.chn", "shared.chn"}));
+}
+
+// The id of a process that has ended.
+pid_t ended_process() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+void age(const std::filesystem::path& p, int seconds) {
+    std::filesystem::last_write_time(
+        p, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(seconds));
+}
+
+TEST(StaleTemporaries, OnlyOldFilesOfEndedProcessesAreRemoved) {
+    TempDir dir;
+    const std::string dead = std::to_string(ended_process());
+    const std::string live = std::to_string(::getppid());
+    const std::string self = std::to_string(::getpid());
+    struct Row {
+        std::string name;
+        int age_seconds;
+        bool removed;
+    };
+    const std::vector<Row> rows = {
+        {".S0123.chn." + dead + "-0-123.brandel-tmp", 120, true},
+        {".a.b.c.chn." + dead + "-7-99999.brandel-tmp", 61, true},
+        {".S0124.chn." + dead + "-1-123.brandel-tmp", 10, false},  // may still be written
+        {".S0125.chn." + live + "-0-123.brandel-tmp", 3600, false},
+        {".S0126.chn." + self + "-0-123.brandel-tmp", 3600, false},
+        {".S0127.chn.x-0-123.brandel-tmp", 3600, false},  // no process named
+        {".S0128.chn." + dead + "-0-123.tmp", 3600, false},
+        {"S0129.chn", 3600, false},
+    };
+    for (const Row& row : rows) {
+        dir.write(row.name, "partial");
+        age(dir.path() / row.name, row.age_seconds);
+    }
+    std::filesystem::create_directory(dir.path() / (".d.chn." + dead + "-0-1.brandel-tmp"));
+    age(dir.path() / (".d.chn." + dead + "-0-1.brandel-tmp"), 3600);
+
+    EXPECT_EQ(remove_stale_temporaries(dir.path()), 2);
+    for (const Row& row : rows)
+        EXPECT_EQ(dir.exists(row.name), !row.removed) << row.name;
+    EXPECT_TRUE(dir.exists(".d.chn." + dead + "-0-1.brandel-tmp"));
+    EXPECT_EQ(remove_stale_temporaries(dir.path() / "missing"), 0);
+}
+
+TEST(StaleTemporaries, FileOfAWriterKilledBeforeItsRenameIsRemovedOnceOld) {
+    // A writer that dies just before its rename leaves its whole temporary file behind.
+    class DyingOps : public FileOps {
+      public:
+        bool rename(const std::filesystem::path&, const std::filesystem::path&) override {
+            ::_exit(0);
+        }
+    };
+    TempDir dir;
+    dir.write("S0123.chn", "old");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        DyingOps ops;
+        replace_file(dir.path() / "S0123.chn", small_chn(), ops);
+        ::_exit(1);
+    }
+    ::waitpid(child, nullptr, 0);
+    auto names = files_in(dir);
+    ASSERT_EQ(names.size(), 2u);
+    const std::string left = names[0];
+    ASSERT_TRUE(is_temporary_name(left)) << left;
+    EXPECT_EQ(remove_stale_temporaries(dir.path()), 0) << "too young to be taken for stale";
+    age(dir.path() / left, 61);
+    EXPECT_EQ(remove_stale_temporaries(dir.path()), 1);
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"S0123.chn"});
+    EXPECT_EQ(dir.read("S0123.chn"), "old");
 }
 
 }  // namespace
