@@ -179,5 +179,28 @@ TEST(DriverFaults, SourceThatIsAFolderFailsAlone) {
     EXPECT_EQ(all_names(dst.path()), (std::vector<std::string>{"s0.chn", "s2.chn"}));
 }
 
+// A CHN file no one may write fails alone, for root too, and keeps its bytes and its mode.
+TEST(DriverFaults, ReadOnlyChnFileFailsAloneAndKeepsItsBytes) {
+    TempDir src, dst;
+    const auto paths = three_sources(src);
+    dst.write("s1.chn", "old bytes of s1");
+    dst.write("s2.chn", "old bytes of s2");
+    fs::permissions(dst.path() / "s1.chn", fs::perms(0444));
+    fs::permissions(dst.path() / "s2.chn", fs::perms(0600));
+    State state;
+    state.chn_dir = dst.dir();
+    const BatchReport report = convert(state, paths);
+    EXPECT_EQ(report.converted, 2);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(report.failures[0].path, paths[1]);
+    EXPECT_EQ(report.failures[0].reason, "s1.chn is read-only");
+    EXPECT_NE(summary_text(report).find("\ns1.TXT: s1.chn is read-only"), std::string::npos);
+    EXPECT_EQ(dst.read("s1.chn"), "old bytes of s1");
+    EXPECT_EQ(fs::status(dst.path() / "s1.chn").permissions(), fs::perms(0444));
+    EXPECT_EQ(fs::status(dst.path() / "s2.chn").permissions(), fs::perms(0600));
+    EXPECT_NE(dst.read("s2.chn"), "old bytes of s2");
+    EXPECT_EQ(all_names(dst.path()), (std::vector<std::string>{"s0.chn", "s1.chn", "s2.chn"}));
+}
+
 }  // namespace
 }  // namespace brandel::app
