@@ -1,12 +1,11 @@
 #include "readers/reader_kit.hpp"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
 #include "spectrum/paths.hpp"
+#include "spectrum/regular_file.hpp"
 
 namespace brandel::readers {
 
@@ -18,35 +17,16 @@ namespace {
 
 constexpr std::string_view missing_file = "File does not exist.";
 
-// Loads the source file whole. The folder and the file are examined only when the file cannot
-// be opened, so a good file costs one open and its reads.
+// Loads the source file whole; only a regular file is read, and none larger than the limit.
 std::string load_source(const std::string& path, std::int16_t& status) {
-    std::filesystem::path p = spectrum::fs_path(path);
-    std::ifstream in(p, std::ios::binary);
-    std::error_code ec;
-    if (!in) {
-        std::filesystem::path folder = p.parent_path();
-        if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+    bool folder_missing = false;
+    try {
+        return spectrum::read_regular_file(path, max_source_bytes, &folder_missing);
+    } catch (const SpectrumError&) {
+        if (folder_missing)
             status = -1;
-            raise(ErrorKind::file_not_found, std::string(missing_file));
-        }
-        if (!std::filesystem::exists(p, ec))
-            raise(ErrorKind::file_not_found, std::string(missing_file));
-        raise(ErrorKind::unreadable, "cannot open the file for reading");
+        throw;
     }
-    if (std::filesystem::is_directory(p, ec))
-        raise(ErrorKind::unreadable, "not a regular file");
-    std::string bytes;
-    char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > max_source_bytes)
-            raise(ErrorKind::unreadable,
-                  "the file is larger than " + std::to_string(max_source_bytes >> 20) + " MB");
-    }
-    if (in.bad())
-        raise(ErrorKind::unreadable, "cannot read the file");
-    return bytes;
 }
 
 Outcome outcome_of(ErrorKind kind) {

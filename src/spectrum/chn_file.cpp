@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <fstream>
 
 #include "spectrum/bytes.hpp"
 #include "spectrum/codepage.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
 #include "spectrum/paths.hpp"
+#include "spectrum/regular_file.hpp"
 
 namespace brandel::spectrum {
 
@@ -103,32 +103,6 @@ std::int32_t ticks_to_seconds(std::int32_t ticks) {
     return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(ticks) / 50.0));
 }
 
-// Reads a file whole; raises when it cannot be opened or read, or is longer than `limit`.
-std::string read_whole(const std::string& path, std::size_t limit) {
-    std::error_code ec;
-    auto p = fs_path(path);
-    if (!std::filesystem::is_regular_file(p, ec))
-        raise(ec || !std::filesystem::exists(p, ec) ? ErrorKind::file_not_found
-                                                    : ErrorKind::unreadable,
-              std::filesystem::exists(p, ec) ? "not a regular file" : "File does not exist.");
-    const std::uintmax_t length = std::filesystem::file_size(p, ec);
-    if (ec)
-        raise(ErrorKind::unreadable, "cannot read the file: " + ec.message());
-    // Far more than the largest spectrum; a longer file is no CHN file, and reading only a part
-    // of it would cut it short when it is written back.
-    if (length > limit)
-        raise(ErrorKind::unreadable,
-              "the file is too large for a CHN file (" + std::to_string(length) + " bytes)");
-    std::ifstream in(p, std::ios::binary);
-    if (!in)
-        raise(ErrorKind::unreadable, "cannot open the file for reading");
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::size_t>(in.gcount()) != bytes.size())
-        raise(ErrorKind::unreadable, "cannot read the file");
-    return bytes;
-}
-
 }  // namespace
 
 std::string chn_bytes(const State& state) {
@@ -193,7 +167,7 @@ void read_chn(State& state) {
     state.record_file = state.org_path;
     state.disk_header.clear();
     state.disk_tail.clear();
-    const std::string bytes = read_whole(state.org_path, limit);
+    const std::string bytes = read_regular_file(state.org_path, limit);
     if (bytes.size() < chn_header_size)
         raise(ErrorKind::unreadable,
               "the header is incomplete (" + std::to_string(bytes.size()) + " of 32 bytes)");

@@ -1,14 +1,25 @@
-// Batches that meet a faulty file system: a destination that cannot take files, and source files
-// or folders that disappear while the batch runs. Every file fails on its own, nothing is left
+// Batches that meet a faulty file system: a destination that cannot take files, CHN files that
+// may not be replaced, source files or folders that disappear while the batch runs, and sources
+// that are not regular files. Every file fails on its own, nothing is left
 // half-written, and files that were there keep their bytes.
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/driver.hpp"
@@ -164,19 +175,68 @@ TEST(DriverFaults, SourceFolderThatVanishesMidBatchFailsTheRest) {
     EXPECT_EQ(result.reason, "File does not exist.");
 }
 
-TEST(DriverFaults, SourceThatIsAFolderFailsAlone) {
-    TempDir src, dst;
-    auto paths = three_sources(src);
-    fs::remove(paths[1]);
-    fs::create_directory(paths[1]);
-    State state;
-    state.chn_dir = dst.dir();
-    const BatchReport report = convert(state, paths);
-    EXPECT_EQ(report.converted, 2);
-    ASSERT_EQ(report.failures.size(), 1u);
-    EXPECT_EQ(report.failures[0].path, paths[1]);
-    EXPECT_FALSE(report.failures[0].reason.empty());
-    EXPECT_EQ(all_names(dst.path()), (std::vector<std::string>{"s0.chn", "s2.chn"}));
+// Puts something that is not a regular file in a source's place: a FIFO no one writes to, a
+// folder, a device that never ends, a socket.
+void replace_with_special(const std::string& path, std::string_view kind) {
+    fs::remove(path);
+    if (kind == "FIFO") {
+        ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    } else if (kind == "folder") {
+        fs::create_directory(path);
+    } else if (kind == "device") {
+        // The system's endless device, or a node of it where this user may make one.
+        if (::mknod(path.c_str(), S_IFCHR | 0644, ::makedev(1, 5)) != 0)
+            fs::create_symlink("/dev/zero", path);
+    } else {
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(sock);
+    }
+}
+
+// Every layout meets each kind of file that is not a regular one in the middle of its batch: that
+// file fails at once and the files after it convert. Should a FIFO ever make the batch wait, a
+// writer is let in after a while, so the test fails instead of hanging.
+TEST(DriverFaults, SourceThatIsNotARegularFileFailsAloneAtOnce) {
+    for (Layout layout : tools::all_layouts()) {
+        for (const char* kind : {"FIFO", "folder", "device", "socket"}) {
+            SCOPED_TRACE("layout " + std::to_string(static_cast<int>(layout)) + ", " + kind);
+            TempDir src, dst;
+            const auto paths = three_sources(src, layout);
+            replace_with_special(paths[1], kind);
+            std::mutex m;
+            std::condition_variable cv;
+            bool done = false, waited = false;
+            std::thread watchdog([&] {
+                std::unique_lock lock(m);
+                if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return done; }))
+                    return;
+                waited = true;
+                const int fd = ::open(paths[1].c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            });
+            State state;
+            state.org_type = static_cast<std::int16_t>(layout);
+            state.chn_dir = dst.dir();
+            const BatchReport report = convert_paths(state, paths, nullptr);
+            {
+                std::lock_guard lock(m);
+                done = true;
+            }
+            cv.notify_one();
+            watchdog.join();
+            EXPECT_FALSE(waited) << "the batch waited on the " << kind;
+            EXPECT_EQ(report.converted, 2);
+            ASSERT_EQ(report.failures.size(), 1u);
+            EXPECT_EQ(report.failures[0].path, paths[1]);
+            EXPECT_EQ(report.failures[0].reason, "not a regular file");
+            EXPECT_EQ(all_names(dst.path()), (std::vector<std::string>{"s0.chn", "s2.chn"}));
+        }
+    }
 }
 
 // A CHN file no one may write fails alone, for root too, and keeps its bytes and its mode.

@@ -1,0 +1,177 @@
+#include "spectrum/regular_file.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "spectrum/errors.hpp"
+#include "spectrum/paths.hpp"
+
+namespace brandel::spectrum {
+
+namespace {
+
+[[noreturn]] void missing(const std::filesystem::path& path, bool* folder_missing) {
+    if (folder_missing != nullptr) {
+        std::error_code ec;
+        const std::filesystem::path folder = path.parent_path();
+        *folder_missing = !folder.empty() && !std::filesystem::is_directory(folder, ec);
+    }
+    raise(ErrorKind::file_not_found, "File does not exist.");
+}
+
+[[noreturn]] void not_regular() {
+    raise(ErrorKind::unreadable, "not a regular file");
+}
+
+[[noreturn]] void too_large(std::size_t limit) {
+    const std::size_t mb = std::size_t{1} << 20;
+    raise(ErrorKind::unreadable,
+          "the file is larger than " + (limit % mb == 0 ? std::to_string(limit / mb) + " MB"
+                                                        : std::to_string(limit) + " bytes"));
+}
+
+[[noreturn]] void cannot(const char* what, int error) {
+    raise(ErrorKind::unreadable, std::string(what) + ": " + std::strerror(error));
+}
+
+bool is_missing(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
+                              bool* folder_missing) {
+    const std::filesystem::path path = fs_path(utf8_path);
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found)
+        missing(path, folder_missing);
+    if (ec)
+        cannot("cannot open the file for reading", ec.value());
+    if (status.type() != std::filesystem::file_type::regular)
+        not_regular();
+    int fd = -1;
+    if (_wsopen_s(&fd, path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0) != 0 || fd < 0) {
+        if (is_missing(errno))
+            missing(path, folder_missing);
+        cannot("cannot open the file for reading", errno);
+    }
+    struct _stat64 st {};
+    if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+        _close(fd);
+        not_regular();
+    }
+    if (static_cast<unsigned long long>(st.st_size) > limit) {
+        _close(fd);
+        too_large(limit);
+    }
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const unsigned chunk =
+            static_cast<unsigned>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+        const int n = _read(fd, bytes.data() + got, chunk);
+        if (n < 0) {
+            const int error = errno;
+            _close(fd);
+            cannot("cannot read the file", error);
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    _close(fd);
+    bytes.resize(got);
+    return bytes;
+}
+
+#else
+
+std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
+                              bool* folder_missing) {
+    const std::filesystem::path path = fs_path(utf8_path);
+    // The kind of file is known before it is opened: opening a FIFO waits for a writer, and
+    // opening a device may act on it (a tape rewinds).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (is_missing(errno))
+            missing(path, folder_missing);
+        cannot("cannot open the file for reading", errno);
+    }
+    if (!S_ISREG(st.st_mode))
+        not_regular();
+    if (static_cast<unsigned long long>(st.st_size) > limit)
+        too_large(limit);
+
+    // The name may have been given to another file since: open without waiting, then look
+    // again at what was opened.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (is_missing(errno))
+            missing(path, folder_missing);
+        cannot("cannot open the file for reading", errno);
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &st) != 0)
+        cannot("cannot read the file", errno);
+    if (!S_ISREG(st.st_mode))
+        not_regular();
+    if (static_cast<unsigned long long>(st.st_size) > limit)
+        too_large(limit);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+
+    // Read to the end, which may lie past the size seen (a file still growing), but never past
+    // the limit.
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            cannot("cannot read the file", errno);
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got < bytes.size()) {
+        bytes.resize(got);
+        return bytes;
+    }
+    char more[1 << 12];
+    for (;;) {
+        const ssize_t n = ::read(fd, more, sizeof more);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            cannot("cannot read the file", errno);
+        if (n == 0)
+            break;
+        if (bytes.size() + static_cast<std::size_t>(n) > limit)
+            too_large(limit);
+        bytes.append(more, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+#endif
+
+}  // namespace brandel::spectrum

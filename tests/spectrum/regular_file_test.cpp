@@ -1,0 +1,129 @@
+// Reading a source or CHN file whole: only regular files are opened, nothing can make the read
+// wait, and the size limit holds before anything is read.
+
+#include "spectrum/regular_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "spectrum/errors.hpp"
+#include "temp_dir.hpp"
+
+namespace brandel::spectrum {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::TempDir;
+
+// The error read_regular_file raises for a path, in a child process that is stopped when it
+// waits for more than a few seconds; "blocked" then.
+std::string error_in_child(const std::string& path, std::size_t limit = 1 << 20) {
+    int pipe_fds[2];
+    if (::pipe(pipe_fds) != 0)
+        return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe_fds[0]);
+        ::alarm(5);
+        std::string message = "read";
+        try {
+            read_regular_file(path, limit);
+        } catch (const SpectrumError& e) {
+            message = e.what();
+        }
+        const ssize_t ignored = ::write(pipe_fds[1], message.data(), message.size());
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(pipe_fds[1]);
+    std::string message;
+    char buffer[256];
+    ssize_t n = 0;
+    while ((n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0)
+        message.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe_fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? "blocked" : message;
+}
+
+TEST(ReadRegularFile, FilesThatAreNotRegularAreRefusedWithoutWaiting) {
+    TempDir dir;
+    const fs::path fifo = dir.path() / "fifo.TXT";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    fs::create_directory(dir.path() / "folder.TXT");
+    const fs::path socket_path = dir.path() / "socket.TXT";
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket_path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    fs::create_symlink("fifo.TXT", dir.path() / "link-to-fifo.TXT");
+    for (const std::string& path :
+         {fifo.string(), (dir.path() / "folder.TXT").string(), socket_path.string(),
+          (dir.path() / "link-to-fifo.TXT").string(), std::string("/dev/zero"),
+          std::string("/dev/null"), std::string("/dev/urandom")}) {
+        if (!fs::exists(path))
+            continue;
+        EXPECT_EQ(error_in_child(path), "not a regular file") << path;
+    }
+    ::close(sock);
+}
+
+TEST(ReadRegularFile, SizeLimitHoldsBeforeReading) {
+    TempDir dir;
+    const std::string path = dir.write("big.TXT", "");
+    // A sparse file far larger than the limit is refused at once, not read.
+    fs::resize_file(path, std::uintmax_t{8} << 30);
+    EXPECT_EQ(error_in_child(path, std::size_t{256} << 20), "the file is larger than 256 MB");
+    fs::resize_file(path, 1001);
+    EXPECT_EQ(error_in_child(path, 1000), "the file is larger than 1000 bytes");
+    fs::resize_file(path, 1000);
+    EXPECT_EQ(read_regular_file(path, 1000), std::string(1000, '\0'));
+}
+
+TEST(ReadRegularFile, ReadsRegularFilesWholeAndThroughLinks) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 100000; ++i)
+        bytes.push_back(static_cast<char>(i * 7));
+    const std::string path = dir.write("s.TXT", bytes);
+    EXPECT_EQ(read_regular_file(path, bytes.size()), bytes);
+    fs::create_symlink("s.TXT", dir.path() / "link.TXT");
+    EXPECT_EQ(read_regular_file((dir.path() / "link.TXT").string(), 1 << 20), bytes);
+    EXPECT_EQ(read_regular_file(dir.write("empty.TXT", ""), 0), "");
+}
+
+TEST(ReadRegularFile, MissingFileOrFolderIsTold) {
+    TempDir dir;
+    for (bool folder_there : {true, false}) {
+        const std::string path =
+            (dir.path() / (folder_there ? "" : "gone") / "s.TXT").lexically_normal().string();
+        bool folder_missing = !folder_there;
+        try {
+            read_regular_file(path, 1000, &folder_missing);
+            ADD_FAILURE() << "read a missing file";
+        } catch (const SpectrumError& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::file_not_found);
+            EXPECT_STREQ(e.what(), "File does not exist.");
+        }
+        EXPECT_EQ(folder_missing, !folder_there) << path;
+    }
+    // A dangling link is a missing file.
+    fs::create_symlink("nowhere", dir.path() / "dangling.TXT");
+    EXPECT_THROW(read_regular_file((dir.path() / "dangling.TXT").string(), 1000), SpectrumError);
+}
+
+}  // namespace
+}  // namespace brandel::spectrum
