@@ -124,14 +124,15 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
     BatchReport report =
         convert_paths(state, o.files, [&](int done, int all, const std::string& name) {
             if (show_progress)
-                err << "\rconverting " << done + 1 << " of " << all << ": " << name << "\x1b[K"
+                err << "\rconverting " << done + 1 << " of " << all << ": "
+                    << spectrum::escape_controls(name) << "\x1b[K"
                     << std::flush;
             return true;
         });
     if (show_progress)
         err << "\r\x1b[K" << std::flush;
     for (const FileFailure& f : report.failures)
-        err << f.path << ": " << f.reason << "\n";
+        err << spectrum::escape_controls(f.path + ": " + f.reason) << "\n";
     if (!report.failures.empty())
         err << "converted " << report.converted << " of " << report.selected << " files\n";
     return report.failures.empty() ? 0 : 1;
@@ -227,7 +228,8 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
         print_line(out, cells, o.csv);
     }
     for (const FileFailure& f : report.skipped)
-        err << f.path.substr(state.chn_dir.size()) << ": " << f.reason << "\n";
+        err << spectrum::escape_controls(f.path.substr(state.chn_dir.size()) + ": " + f.reason)
+            << "\n";
     return report.skipped.empty() ? 0 : 1;
 }
 

@@ -12,16 +12,11 @@ namespace brandel::app {
 
 using readers::Outcome;
 using readers::ReaderResult;
+using spectrum::file_name_of;
 using spectrum::RecordSource;
 using spectrum::State;
 
 namespace {
-
-// The file name of a path: what follows its last separator.
-std::string file_name_of(const std::string& path) {
-    std::size_t sep = path.find_last_of("/\\");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
-}
 
 // The busy pointer shows for as long as a batch runs, whatever ends it.
 class BusyPointer {
@@ -106,7 +101,8 @@ std::string summary_text(const BatchReport& report) {
                     " more files that did not convert.";
             break;
         }
-        text += "\n" + file_name_of(f.path) + ": " + f.reason;
+        // One failure, one line, whatever its name holds.
+        text += "\n" + spectrum::escape_controls(file_name_of(f.path) + ": " + f.reason);
     }
     return text;
 }

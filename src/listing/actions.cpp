@@ -16,9 +16,9 @@ namespace {
 // Lines of a message box beyond which the rest is only counted.
 constexpr std::size_t message_lines = 30;
 
+// A file's name as a message shows it: on one line, whatever it holds.
 std::string file_name_of(const std::string& path) {
-    std::size_t sep = path.find_last_of("/\\");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
+    return spectrum::escape_controls(spectrum::file_name_of(path));
 }
 
 // The main window's and the grid window's busy pointers, shown while a listing runs and
@@ -95,7 +95,8 @@ std::string skipped_text(const ListingReport& report) {
             text += "\n... and " + std::to_string(count - message_lines) + " more.";
             break;
         }
-        text += "\n" + file_name_of(report.skipped[i].path) + ": " + report.skipped[i].reason;
+        text += "\n" + file_name_of(report.skipped[i].path) + ": " +
+                spectrum::escape_controls(report.skipped[i].reason);
     }
     return text;
 }

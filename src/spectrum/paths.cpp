@@ -4,22 +4,21 @@
 
 namespace brandel::spectrum {
 
-namespace {
-bool is_separator(char c) {
-    return c == '/' || c == '\\';
+bool is_path_separator(char c, PathRules rules) {
+    return c == '/' || (c == '\\' && rules == PathRules::windows);
 }
-}  // namespace
 
 void split_path(std::string_view path, std::string& drive, std::string& directory,
-                std::string& base_name, std::string& extension) {
-    std::size_t first_sep = path.find_first_of("/\\");
-    // A drive is a ":" before the first separator ("C:\data"); a ":" further on belongs to a
-    // folder or file name, which Linux allows.
-    std::size_t colon = path.find(':');
+                std::string& base_name, std::string& extension, PathRules rules) {
+    const std::string_view separators = rules == PathRules::windows ? "/\\" : "/";
+    std::size_t first_sep = path.find_first_of(separators);
+    // A drive is a ":" before the first separator ("C:\data"), and only on Windows; a ":"
+    // anywhere else belongs to a folder or file name.
+    std::size_t colon = rules == PathRules::windows ? path.find(':') : std::string_view::npos;
     bool has_drive = colon != std::string_view::npos && colon < first_sep;
     std::size_t rest = has_drive ? colon + 1 : 0;
-    std::size_t f = path.find_first_of("/\\", rest);
-    std::size_t l = path.find_last_of("/\\");
+    std::size_t f = path.find_first_of(separators, rest);
+    std::size_t l = path.find_last_of(separators);
     std::size_t name_begin = l == std::string_view::npos ? rest : l + 1;
     std::string_view name = path.substr(name_begin);
     std::size_t dot = name.find('.');
@@ -35,16 +34,95 @@ void split_path(std::string_view path, std::string& drive, std::string& director
     extension = dot == std::string_view::npos ? std::string() : std::string(name.substr(dot + 1));
 }
 
-std::string base_name_of(std::string_view path) {
+std::string base_name_of(std::string_view path, PathRules rules) {
     std::string drive, directory, base, extension;
-    split_path(path, drive, directory, base, extension);
+    split_path(path, drive, directory, base, extension, rules);
     return base;
 }
 
-std::string with_trailing_separator(std::string path) {
-    if (path.empty() || !is_separator(path.back()))
-        path.push_back(path_separator);
+std::string file_name_of(std::string_view path, PathRules rules) {
+    const std::size_t sep =
+        path.find_last_of(rules == PathRules::windows ? std::string_view("/\\") : "/");
+    return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string with_trailing_separator(std::string path, PathRules rules) {
+    if (path.empty() || !is_path_separator(path.back(), rules))
+        path.push_back(rules == PathRules::windows ? '\\' : '/');
     return path;
+}
+
+namespace {
+
+// The length of the UTF-8 sequence at the start of `s` and its code point; 0 when it is not a
+// well-formed sequence (overlong forms and surrogates included).
+std::size_t utf8_sequence(std::string_view s, char32_t& code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (s.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (byte(i) & 0x3F);
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string escape_controls(std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        if (c == '\n' || c == '\r' || c == '\t') {
+            out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        const std::size_t length = c < 0x80 ? 0 : utf8_sequence(text.substr(i), code);
+        if (length == 0) {
+            out += "\\x";
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 0xF]);
+            ++i;
+        } else if (code <= 0x9F || code == 0x2028 || code == 0x2029) {
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out.push_back(hex[(code >> shift) & 0xF]);
+            i += length;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
 }
 
 std::filesystem::path fs_path(std::string_view utf8) {

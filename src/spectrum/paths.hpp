@@ -6,28 +6,49 @@
 
 namespace brandel::spectrum {
 
-/// The platform's folder separator: "\" on Windows, "/" elsewhere.
+/// How a platform writes paths. On POSIX only "/" separates folders and there is no drive: a
+/// file may be called "12:30 run.TXT" or "ab\cd.TXT". On Windows "\" and "/" both separate
+/// folders and a ":" before the first separator ends a drive ("C:").
+enum class PathRules { posix, windows };
+
 #ifdef _WIN32
+inline constexpr PathRules native_path_rules = PathRules::windows;
+/// The platform's folder separator: "\" on Windows, "/" elsewhere.
 inline constexpr char path_separator = '\\';
 #else
+inline constexpr PathRules native_path_rules = PathRules::posix;
 inline constexpr char path_separator = '/';
 #endif
 
-/// Splits a path into drive, directory, base name and extension. Both "/" and "\" separate
-/// folders. The drive is the text before the first ":" (empty without one). The directory is the
-/// text between the first separator after the drive and the last separator; it is left as the
-/// caller passed it when there is nothing between them. The base name is the file name (after the
-/// last separator) up to its first "."; the extension is what follows that "." (run.01.txt gives
-/// run and 01.txt). A file name without "." is its own base name with an empty extension. A file
-/// name whose base name would be empty (".hidden") raises an invalid-name error.
+/// Whether a character separates folders under the rules.
+bool is_path_separator(char c, PathRules rules = native_path_rules);
+
+/// Splits a path into drive, directory, base name and extension under the rules. The drive is
+/// the text before a ":" that comes before the first separator (Windows only; empty without
+/// one). The directory is the text between the first separator after the drive and the last
+/// separator; it is left as the caller passed it when there is nothing between them. The base
+/// name is the file name (after the last separator) up to its first "."; the extension is what
+/// follows that "." (run.01.txt gives run and 01.txt). A file name without "." is its own base
+/// name with an empty extension. A file name whose base name would be empty (".hidden") raises
+/// an invalid-name error.
 void split_path(std::string_view path, std::string& drive, std::string& directory,
-                std::string& base_name, std::string& extension);
+                std::string& base_name, std::string& extension,
+                PathRules rules = native_path_rules);
 
 /// The base name of a path, as split_path gives it.
-std::string base_name_of(std::string_view path);
+std::string base_name_of(std::string_view path, PathRules rules = native_path_rules);
 
-/// The folder path with one platform separator at its end ("/data" gives "/data/", "/" stays).
-std::string with_trailing_separator(std::string path);
+/// The file name of a path: what follows its last separator.
+std::string file_name_of(std::string_view path, PathRules rules = native_path_rules);
+
+/// The folder path with one separator at its end ("/data" gives "/data/", "/" stays).
+std::string with_trailing_separator(std::string path, PathRules rules = native_path_rules);
+
+/// Text (a file name, a reason naming one) as a message or a terminal may show it on one line:
+/// control characters are escaped ("\n" for a newline, "\t", "\r", "\x1b" for others, "\u0085"
+/// for the control characters above 0x7F and the line and paragraph separators), and bytes that
+/// are not UTF-8 show as "\xff". Everything else is kept as it is.
+std::string escape_controls(std::string_view text);
 
 /// A UTF-8 path as a file-system path of this platform.
 std::filesystem::path fs_path(std::string_view utf8);

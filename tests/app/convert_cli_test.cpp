@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -81,6 +82,37 @@ TEST(ConvertCli, FailuresAreListedAndCounted) {
     CliRun ok = run({"--type=0", "--out=" + out.dir(), good});
     EXPECT_EQ(ok.status, 0);
     EXPECT_TRUE(ok.err.empty());
+}
+
+// Names that Linux allows: colons and backslashes are part of a file name, and a name with a
+// newline cannot fake a line of the report.
+TEST(ConvertCli, NamesWithColonsBackslashesAndNewlinesStayWhole) {
+    if (spectrum::native_path_rules == spectrum::PathRules::windows)
+        GTEST_SKIP() << "such names are not allowed on Windows";
+    brandel::test_support::TempDir src, out;
+    tools::SourceParams p;
+    p.channels = 16;
+    const std::string report = tools::make_source(tools::Layout::canberra_txt, p);
+    const std::string colon = src.write("12:30 run.TXT", report);
+    const std::string backslash = src.write("ab\\cd.TXT", report);
+    const std::string tail = src.write("tail\\.TXT", report);
+    const std::string faked = src.write("x\nconverted 5 of 5 files\n.TXT", "not a report\r\n");
+
+    CliRun r = run({"--type", "canberra-txt", "--out", out.dir(), colon, backslash, tail, faked});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, src.dir() + "x\\nconverted 5 of 5 files\\n.TXT: header key \"Channel No\" " +
+                         "not found\nconverted 3 of 4 files\n");
+    for (const char* chn : {"12:30 run.chn", "ab\\cd.chn", "tail\\.chn"})
+        EXPECT_TRUE(out.exists(chn)) << chn;
+    EXPECT_FALSE(out.exists("30 run.chn"));
+    EXPECT_FALSE(out.exists("cd.chn"));
+
+    // The same file reached through "./" gives the same name.
+    const std::string here = std::filesystem::current_path().string();
+    std::filesystem::current_path(src.path());
+    CliRun dotted = run({"--type", "canberra-txt", "--out", out.dir(), "./12:30 run.TXT"});
+    std::filesystem::current_path(here);
+    EXPECT_EQ(dotted.status, 0) << dotted.err;
 }
 
 // The installed converter, run as a user would, on the example files of every layout.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "spectrum/paths.hpp"
 #include "spectrum/state.hpp"
 #include "temp_dir.hpp"
 
@@ -203,6 +204,23 @@ TEST(DriverSummary, LongFailureListsAreCut) {
     EXPECT_NE(text.find("f29: bad"), std::string::npos);
     EXPECT_EQ(text.find("f30: bad"), std::string::npos);
     EXPECT_NE(text.find("... and 10 more files that did not convert."), std::string::npos);
+}
+
+TEST(DriverSummary, EachFailureIsOneLineWhateverItsNameHolds) {
+    BatchReport report;
+    report.selected = 5;
+    report.converted = 3;
+    report.failures.push_back({"/x/a\nConverted 5 of 5 selected files.TXT", "bad"});
+    report.failures.push_back({"/x/b\r\x1b[2K.TXT", "cannot write /y/b\r\x1b[2K.chn: no"});
+    EXPECT_EQ(summary_text(report),
+              "Converted 3 of 5 selected files.\n"
+              "\na\\nConverted 5 of 5 selected files.TXT: bad"
+              "\nb\\r\\x1b[2K.TXT: cannot write /y/b\\r\\x1b[2K.chn: no");
+    // A backslash is part of a name on POSIX systems, a separator on Windows.
+    report.failures = {{"/x/ab\\cd.TXT", "bad"}};
+    const bool posix = spectrum::native_path_rules == spectrum::PathRules::posix;
+    EXPECT_NE(summary_text(report).find(posix ? "\nab\\cd.TXT: bad" : "\ncd.TXT: bad"),
+              std::string::npos);
 }
 
 }  // namespace

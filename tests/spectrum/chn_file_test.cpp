@@ -10,6 +10,7 @@
 
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
+#include "spectrum/paths.hpp"
 #include "temp_dir.hpp"
 
 namespace brandel::spectrum {
@@ -198,9 +199,14 @@ TEST(ChnWriter, OutputIsNamedAfterTheSourceBaseName) {
     struct Row {
         std::string_view org_path, file;
     };
+    const bool windows = native_path_rules == PathRules::windows;
     for (const Row& row :
-         {Row{"C:\\data\\run.01.txt", "run.chn"}, Row{"/data/v1.2/README", "README.chn"},
-          Row{"/data/ge1/S0123.TXT", "S0123.chn"}}) {
+         {Row{"/data/run.01.txt", "run.chn"}, Row{"/data/v1.2/README", "README.chn"},
+          Row{"/data/ge1/S0123.TXT", "S0123.chn"},
+          Row{"/data/12:30 run.TXT", windows ? "" : "12:30 run.chn"},
+          Row{"/data/ab\\cd.TXT", windows ? "cd.chn" : "ab\\cd.chn"}}) {
+        if (row.file.empty())
+            continue;
         SCOPED_TRACE(row.org_path);
         State s = small_record();
         s.chn_dir = dir.dir();
