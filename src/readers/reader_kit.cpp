@@ -15,8 +15,6 @@ using spectrum::SpectrumError;
 
 namespace {
 
-constexpr std::string_view missing_file = "File does not exist.";
-
 // Loads the source file whole; only a regular file is read, and none larger than the limit.
 std::string load_source(const std::string& path, std::int16_t& status) {
     bool folder_missing = false;
