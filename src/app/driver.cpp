@@ -31,9 +31,14 @@ class BusyPointer {
 };
 
 // Actions of CHN_edit mode by org_type; the empty slots do nothing ("Edit Tesmo.CMT", 5, is one).
+void make_listing(spectrum::State& state, Host& host) {
+    listing::make_listing(state, host);
+}
+void write_current_chn(spectrum::State& state, Host& host) {
+    listing::write_current_chn(state, host);
+}
 constexpr std::array<ChnEditAction, 9> chn_edit_actions = {
-    nullptr, listing::make_listing,      nullptr, nullptr, nullptr,
-    nullptr, listing::write_current_chn, nullptr, nullptr};
+    nullptr, make_listing, nullptr, nullptr, nullptr, nullptr, write_current_chn, nullptr, nullptr};
 
 constexpr std::size_t summary_lines = 30;
 

@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "listing/listing.hpp"
-#include "listing/memory_grid.hpp"
+#include "listing/listing_host.hpp"
 #include "readers/reader_kit.hpp"
 #include "spectrum/state.hpp"
 
@@ -14,54 +13,21 @@ namespace brandel::app {
 inline constexpr std::int16_t mode_fileconv = 100;
 inline constexpr std::int16_t mode_chn_edit = 200;
 
-/// What the driver needs of the window: the two panes, the busy pointer, one message box, the
-/// refresh of the destination list and a progress report. The window implements it; tests and
-/// the command line implement it without a window.
-class Host {
+/// What the driver needs of the window: besides what a listing needs, the source pane and the
+/// refresh of the destination list. The window implements it; tests and the command line
+/// implement it without a window.
+class Host : public listing::ListingHost {
   public:
-    virtual ~Host() = default;
-
-    virtual std::string destination_path() const = 0;  // current path of the destination pane
-    virtual std::string source_path() const = 0;       // current path of the source pane
+    virtual std::string source_path() const = 0;  // current path of the source pane
     virtual int source_entry_count() const = 0;
     virtual std::string source_entry(int index) const = 0;  // a bare file name
     virtual bool source_selected(int index) const = 0;
-    virtual int destination_entry_count() const = 0;
-    virtual std::string destination_entry(int index) const = 0;
 
-    virtual void set_busy(bool busy) = 0;
-    virtual void message_box(const std::string& text) = 0;  // modal, OK only, titled "Brandel"
     virtual void refresh_destination_list() = 0;
-
-    /// Called before each file of a batch or listing with the files done so far, the total and
-    /// the next file's name; returning false stops before that file.
-    virtual bool progress(int done, int total, const std::string& name) {
-        (void)done, (void)total, (void)name;
-        return true;
-    }
-    /// Called once when a batch or listing ends.
-    virtual void progress_done() {}
-
-    /// The grid of the comment listing, made on first use and kept for the rest of the run: the
-    /// grid editor window's grid in the window, a grid in memory without one.
-    virtual listing::Grid& listing_grid() { return memory_grid_; }
-    /// The busy pointer of the grid's window.
-    virtual void set_grid_busy(bool busy) { (void)busy; }
-    /// Shows the grid's window modally; returns when the user closes it.
-    virtual void show_grid_modal() {}
-    /// Where the listing's next row goes; kept, like the grid, for the rest of the run.
-    listing::ListingState& listing_state() { return listing_state_; }
-
-  private:
-    listing::MemoryGrid memory_grid_;
-    listing::ListingState listing_state_;
 };
 
 /// A selected file that did not convert, and why.
-struct FileFailure {
-    std::string path;  // the source path as it was converted
-    std::string reason;
-};
+using FileFailure = listing::FileFailure;
 
 /// What a batch did.
 struct BatchReport {

@@ -25,7 +25,7 @@ std::string file_name_of(const std::string& path) {
 // restored whatever ends it.
 class BusyPointers {
   public:
-    explicit BusyPointers(app::Host& host) : host_(host) { host_.set_busy(true); }
+    explicit BusyPointers(ListingHost& host) : host_(host) { host_.set_busy(true); }
     void grid_busy() {
         host_.set_grid_busy(true);
         grid_ = true;
@@ -39,13 +39,13 @@ class BusyPointers {
     BusyPointers& operator=(const BusyPointers&) = delete;
 
   private:
-    app::Host& host_;
+    ListingHost& host_;
     bool grid_ = false;
 };
 
 }  // namespace
 
-ListingReport build_listing(State& state, app::Host& host) {
+ListingReport build_listing(State& state, ListingHost& host) {
     state.chn_dir = spectrum::with_trailing_separator(host.destination_path());
     ListingReport report;
     BusyPointers busy(host);
@@ -101,7 +101,7 @@ std::string skipped_text(const ListingReport& report) {
     return text;
 }
 
-void make_listing(State& state, app::Host& host) {
+void make_listing(State& state, ListingHost& host) {
     const ListingReport report = build_listing(state, host);
     if (!report.skipped.empty())
         host.message_box(skipped_text(report));
@@ -109,7 +109,7 @@ void make_listing(State& state, app::Host& host) {
     host.show_grid_modal();
 }
 
-void write_current_chn(State& state, app::Host& host) {
+void write_current_chn(State& state, ListingHost& host) {
     const std::string name = file_name_of(state.record_file);
     try {
         switch (state.record_source) {

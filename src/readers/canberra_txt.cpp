@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/months.hpp"
+#include "spectrum/months.hpp"
 #include "spectrum/numbers.hpp"
 #include "spectrum/text.hpp"
 #include "spectrum/text_source.hpp"
@@ -24,7 +24,7 @@ void read_date_time(spectrum::ChnHeader& header, std::u32string_view line) {
     const auto month =
         spectrum::round_to_int16(leading_number(column_range(line, 20, 21)), "month");
     std::u32string date(column_range(line, 23, 24));
-    date += spectrum::widen(app::num2month(month));
+    date += spectrum::widen(spectrum::num2month(month));
     date += column_range(line, 17, 18);
     date += century_mark_from_digits(column_range(line, 15, 16));
     header.start_date.assign(date);

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/months.hpp"
 #include "spectrum/errors.hpp"
+#include "spectrum/months.hpp"
 #include "spectrum/numbers.hpp"
 #include "spectrum/text.hpp"
 #include "spectrum/text_source.hpp"
@@ -50,7 +50,7 @@ void read_first_line(State& state, const TextSource& text, const HeaderColumns& 
     const std::int16_t month =
         spectrum::round_to_int16(spectrum::leading_number(two(at.month)), "month");
     std::u32string date(two(at.day));
-    date += spectrum::widen(app::num2month(month));
+    date += spectrum::widen(spectrum::num2month(month));
     date += year;
     date += century_mark_from_year(spectrum::leading_number(year));
     header.start_date.assign(date);

@@ -3,10 +3,10 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/months.hpp"
 #include "readers/labo_layout.hpp"
 #include "spectrum/codepage.hpp"
 #include "spectrum/errors.hpp"
+#include "spectrum/months.hpp"
 #include "spectrum/numbers.hpp"
 
 namespace brandel::readers {
@@ -59,7 +59,7 @@ std::u32string labo_new_date(std::int16_t day, std::int16_t month, std::int16_t 
     const std::u32string d = two_digits(day) + U"/" + two_digits(month) + U"/" + two_digits(year);
     const auto month_number =
         static_cast<std::int16_t>(spectrum::leading_number(spectrum::columns(d, 4, 2)));
-    return joined({spectrum::columns(d, 1, 2), spectrum::widen(app::num2month(month_number)),
+    return joined({spectrum::columns(d, 1, 2), spectrum::widen(spectrum::num2month(month_number)),
                    spectrum::columns(d, 7, 2), century_mark_from_year(year)});
 }
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/months.hpp"
+#include "spectrum/months.hpp"
 
-namespace brandel::app {
+namespace brandel::spectrum {
 namespace {
 
 TEST(Months, NumberGivesTheUpperCaseName) {
@@ -37,4 +37,4 @@ TEST(Months, NameGivesTheNumberInAnyCaseButWhole) {
 }
 
 }  // namespace
-}  // namespace brandel::app
+}  // namespace brandel::spectrum

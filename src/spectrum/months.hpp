@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace brandel::app {
+namespace brandel::spectrum {
 
 /// The upper-case three-letter month name ("JAN" ... "DEC") of a month number 1 to 12; the empty
 /// text for every other number.
@@ -13,4 +13,4 @@ std::string_view num2month(std::int16_t month);
 /// other text. Nothing is trimmed and no prefix matches.
 std::int16_t month2num(std::string_view name);
 
-}  // namespace brandel::app
+}  // namespace brandel::spectrum

@@ -1,6 +1,6 @@
-#include "app/main_window.hpp"
+#include "gui/main_window.hpp"
 
-#include "listing/grid_editor_window.hpp"
+#include "gui/grid_editor_window.hpp"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -22,11 +22,11 @@
 
 #include <brandel/version.hpp>
 
-#include "app/file_panes.hpp"
 #include "app/org_types.hpp"
+#include "gui/file_panes.hpp"
 #include "spectrum/paths.hpp"
 
-namespace brandel::app {
+namespace brandel::gui {
 
 namespace {
 
@@ -88,7 +88,7 @@ QString qt_text(std::string_view utf8) {
 }
 
 QString fileconv_caption(int index) {
-    return qt_text(find_org_type(index)->caption);
+    return qt_text(app::find_org_type(index)->caption);
 }
 
 // The options' font: the system's "ＭＳ ゴシック" where it exists, else another Japanese gothic
@@ -216,8 +216,8 @@ void MainWindow::build_controls() {
         fcv1[index] = action;
         return action;
     };
-    add_item(mode_fileconv, QStringLiteral("FILEconv"));
-    add_item(mode_chn_edit, QStringLiteral("CHN_edit"));
+    add_item(app::mode_fileconv, QStringLiteral("FILEconv"));
+    add_item(app::mode_chn_edit, QStringLiteral("CHN_edit"));
     add_item(800, QStringLiteral("-"))->setSeparator(true);
     add_item(900, QStringLiteral("exit"));
 
@@ -256,7 +256,7 @@ void MainWindow::Form_Load() {
     setWindowTitle(QStringLiteral("Brandel & Korvin") + QStringLiteral(" Ver:1.1,") +
                    QStringLiteral(" Rev:") + QString::number(version_revision));
     state_.org_type = -1;
-    state_.run_mode = mode_fileconv;
+    state_.run_mode = app::mode_fileconv;
     File1->set_pattern("*.*");
     File2->set_pattern("*.chn");
     Command1->setEnabled(false);
@@ -291,14 +291,14 @@ void MainWindow::fcv1_Click(int index) {
         QCoreApplication::exit(0);
         return;
     }
-    if (index != mode_fileconv && index != mode_chn_edit)
+    if (index != app::mode_fileconv && index != app::mode_chn_edit)
         return;
     state_.run_mode = static_cast<std::int16_t>(index);
     switch_mode(index);
 }
 
 void MainWindow::switch_mode(int mode) {
-    if (mode == mode_fileconv) {
+    if (mode == app::mode_fileconv) {
         Frame1->show();
         Command1->setText(QStringLiteral("->"));
         Frame3->setTitle(QStringLiteral("ORG file type"));
@@ -307,7 +307,7 @@ void MainWindow::switch_mode(int mode) {
         for (QRadioButton* option : Option1)
             option->show();
         Option1[naig_index]->setEnabled(false);
-    } else if (mode == mode_chn_edit) {
+    } else if (mode == app::mode_chn_edit) {
         Frame1->hide();
         Command1->setText(QStringLiteral("GO"));
         Frame3->setTitle(QStringLiteral("Proc type"));
@@ -321,7 +321,7 @@ void MainWindow::switch_mode(int mode) {
 }
 
 void MainWindow::Option1_Click(int index) {
-    const OrgType* type = find_org_type(index);
+    const app::OrgType* type = app::find_org_type(index);
     File1->set_pattern(type ? std::string(type->pattern) : "*.*");
     state_.org_type = static_cast<std::int16_t>(index);
     Command1->setEnabled(false);
@@ -416,9 +416,9 @@ bool MainWindow::progress(int done, int total, const std::string& name) {
     return progress_dialog_ && !progress_dialog_->wasCanceled();
 }
 
-listing::Form2& MainWindow::form2() {
+gui::Form2& MainWindow::form2() {
     if (Form2 == nullptr)
-        Form2 = new listing::Form2(this);
+        Form2 = new gui::Form2(this);
     return *Form2;
 }
 
@@ -446,4 +446,4 @@ void MainWindow::progress_done() {
     }
 }
 
-}  // namespace brandel::app
+}  // namespace brandel::gui

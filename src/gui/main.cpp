@@ -1,11 +1,11 @@
 #include <QApplication>
 
-#include "app/main_window.hpp"
+#include "gui/main_window.hpp"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brandel"));
-    brandel::app::MainWindow window;
+    brandel::gui::MainWindow window;
     window.show();
     return QApplication::exec();
 }

@@ -15,13 +15,13 @@ class QLineEdit;
 class QTableWidget;
 class QTableWidgetItem;
 
-namespace brandel::listing {
+namespace brandel::gui {
 
 /// The listing's grid over a table widget. Row 0 of the grid is the table's column header, and
 /// grid row r (from 1) is table row r - 1, so rows keep the numbers the listing gives them.
 /// While the grid's current row is a data row, the table's current cell follows it, and a cell
 /// that the user makes current in the table becomes the grid's current cell.
-class TableGrid final : public Grid {
+class TableGrid final : public listing::Grid {
   public:
     explicit TableGrid(QTableWidget& table);
     ~TableGrid() override;
@@ -54,7 +54,7 @@ class TableGrid final : public Grid {
     QTableWidget& table_;
     int row_ = 1;
     int col_ = 1;
-    std::vector<Alignment> alignments_;
+    std::vector<listing::Alignment> alignments_;
     QMetaObject::Connection current_changed_;
 };
 
@@ -68,7 +68,7 @@ class Form2 : public QDialog {
     ~Form2() override;
 
     /// The grid the listing writes into.
-    Grid& grid() { return *grid_; }
+    listing::Grid& grid() { return *grid_; }
     /// The window's busy pointer.
     void set_busy(bool busy);
 
@@ -92,4 +92,4 @@ class Form2 : public QDialog {
     bool loading_text_ = false;
 };
 
-}  // namespace brandel::listing
+}  // namespace brandel::gui

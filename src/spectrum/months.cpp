@@ -1,8 +1,8 @@
-#include "app/months.hpp"
+#include "spectrum/months.hpp"
 
 #include <array>
 
-namespace brandel::app {
+namespace brandel::spectrum {
 
 namespace {
 constexpr std::array<std::string_view, 12> month_names = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
@@ -32,4 +32,4 @@ std::int16_t month2num(std::string_view name) {
     return 0;
 }
 
-}  // namespace brandel::app
+}  // namespace brandel::spectrum

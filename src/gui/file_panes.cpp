@@ -1,4 +1,4 @@
-#include "app/file_panes.hpp"
+#include "gui/file_panes.hpp"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +12,7 @@
 #include "app/file_list.hpp"
 #include "spectrum/paths.hpp"
 
-namespace brandel::app {
+namespace brandel::gui {
 
 namespace {
 
@@ -133,7 +133,7 @@ bool DirList::open(const std::string& folder) {
 
     std::vector<std::string> subfolders;
     try {
-        subfolders = list_folders(target);
+        subfolders = app::list_folders(target);
     } catch (const fs::filesystem_error& e) {
         emit open_failed(qt_text(target), qt_text(e.code().message()));
         return false;
@@ -210,7 +210,7 @@ void FileList::refresh() {
     if (path_.empty())
         return;
     try {
-        names_ = list_files(path_, pattern_);
+        names_ = app::list_files(path_, pattern_);
     } catch (const std::filesystem::filesystem_error&) {
         // The folder list reports a folder that cannot be read; here it simply lists nothing.
     }
@@ -223,4 +223,4 @@ bool FileList::entry_selected(int index) const {
     return it != nullptr && it->isSelected();
 }
 
-}  // namespace brandel::app
+}  // namespace brandel::gui

@@ -1,4 +1,4 @@
-#include "app/main_window.hpp"
+#include "gui/main_window.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -22,14 +22,14 @@
 
 #include <brandel/version.hpp>
 
-#include "app/file_panes.hpp"
-#include "listing/grid_editor_window.hpp"
+#include "gui/file_panes.hpp"
+#include "gui/grid_editor_window.hpp"
 #include "temp_dir.hpp"
 
-using brandel::app::DirList;
-using brandel::app::DriveList;
-using brandel::app::FileList;
-using brandel::app::MainWindow;
+using brandel::gui::DirList;
+using brandel::gui::DriveList;
+using brandel::gui::FileList;
+using brandel::gui::MainWindow;
 using brandel::test_support::TempDir;
 using Names = std::vector<std::string>;
 
@@ -505,7 +505,7 @@ class MainWindowTest : public QObject {
         QStringList names;
         QString caption;
         bool modal_shown = false;
-        window_->set_modal_show([&](brandel::listing::Form2& form) {
+        window_->set_modal_show([&](brandel::gui::Form2& form) {
             modal_shown = true;
             caption = form.windowTitle();
             auto* grid = form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"));

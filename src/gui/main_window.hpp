@@ -18,11 +18,9 @@ class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 
-namespace brandel::listing {
-class Form2;
-}
+namespace brandel::gui {
 
-namespace brandel::app {
+class Form2;
 
 class DirList;
 class DriveList;
@@ -33,7 +31,7 @@ class FileList;
 /// array Option1 with object names "Option1_0" to "Option1_8" and their index in the property
 /// "index"; the menu "File" (object name "fcv") holds the actions "fcv1_100", "fcv1_200",
 /// "fcv1_800" (separator) and "fcv1_900", indexed the same way in fcv1.
-class MainWindow : public QMainWindow, public Host {
+class MainWindow : public QMainWindow, public app::Host {
     Q_OBJECT
   public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -48,10 +46,10 @@ class MainWindow : public QMainWindow, public Host {
 
     /// How the grid editor window is shown once a listing is made. By default modally; tests
     /// replace it to look at the window without a modal loop.
-    using ModalShow = std::function<void(listing::Form2& window)>;
+    using ModalShow = std::function<void(gui::Form2& window)>;
     void set_modal_show(ModalShow show) { modal_show_ = std::move(show); }
     /// The grid editor window, made on first use and kept for the rest of the run.
-    listing::Form2& form2();
+    gui::Form2& form2();
 
     /// How long a batch runs before its progress dialog shows, in milliseconds.
     void set_progress_delay(int ms) { progress_delay_ms_ = ms; }
@@ -108,7 +106,7 @@ class MainWindow : public QMainWindow, public Host {
     std::array<QRadioButton*, 9> Option1{};
     std::map<int, QAction*> fcv1;
 
-    listing::Form2* Form2 = nullptr;
+    gui::Form2* Form2 = nullptr;
     ModalShow modal_show_;
     MessageSink message_sink_;
     int progress_delay_ms_ = 500;
@@ -117,4 +115,4 @@ class MainWindow : public QMainWindow, public Host {
     bool running_ = false;
 };
 
-}  // namespace brandel::app
+}  // namespace brandel::gui

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace brandel::app {
+namespace brandel::gui {
 
 // The three lists of a file pane. Paths are kept as UTF-8 std::string, the way the driver takes
 // them, so that a name passes through the window unchanged.
@@ -85,4 +85,4 @@ class FileList : public QListWidget {
     std::vector<std::string> names_;
 };
 
-}  // namespace brandel::app
+}  // namespace brandel::gui

@@ -1,4 +1,4 @@
-#include "listing/grid_editor_window.hpp"
+#include "gui/grid_editor_window.hpp"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -12,9 +12,12 @@
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
 
-namespace brandel::listing {
+namespace brandel::gui {
 
 namespace {
+
+using listing::add_listing_row;
+using listing::ListingState;
 
 const QColor light_green(0xC0, 0xFF, 0xC0);
 
@@ -143,7 +146,7 @@ class GridEditorWindowTest : public QObject {
     QLineEdit* text = nullptr;
 };
 
-}  // namespace brandel::listing
+}  // namespace brandel::gui
 
-QTEST_MAIN(brandel::listing::GridEditorWindowTest)
+QTEST_MAIN(brandel::gui::GridEditorWindowTest)
 #include "grid_editor_window_test.moc"

@@ -1,4 +1,4 @@
-#include "listing/grid_editor_window.hpp"
+#include "gui/grid_editor_window.hpp"
 
 #include <QColor>
 #include <QFontDatabase>
@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace brandel::listing {
+namespace brandel::gui {
 
 namespace {
 
@@ -35,7 +35,8 @@ void check_index(int value, int size, const char* what) {
 
 }  // namespace
 
-TableGrid::TableGrid(QTableWidget& table) : table_(table), alignments_(2, Alignment::left) {
+TableGrid::TableGrid(QTableWidget& table)
+    : table_(table), alignments_(2, listing::Alignment::left) {
     // A new grid has a header row and one data row, two columns, and its first data cell current.
     table_.setColumnCount(2);
     table_.setRowCount(1);
@@ -61,7 +62,7 @@ void TableGrid::set_cols(int cols) {
     if (cols < 1)
         throw std::out_of_range("a grid has at least one column");
     table_.setColumnCount(cols);
-    alignments_.resize(static_cast<std::size_t>(cols), Alignment::left);
+    alignments_.resize(static_cast<std::size_t>(cols), listing::Alignment::left);
     col_ = std::min(col_, cols - 1);
 }
 
@@ -77,13 +78,13 @@ void TableGrid::set_rows(int rows) {
 }
 
 void TableGrid::set_format_string(std::u32string_view format) {
-    std::vector<ColumnFormat> columns = parse_format_string(format);
+    std::vector<listing::ColumnFormat> columns = listing::parse_format_string(format);
     if (static_cast<int>(columns.size()) > cols())
         set_cols(static_cast<int>(columns.size()));
     const QFontMetrics metrics(table_.font());
     const int padding = metrics.averageCharWidth();
     for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-        const ColumnFormat& column = columns[static_cast<std::size_t>(c)];
+        const listing::ColumnFormat& column = columns[static_cast<std::size_t>(c)];
         alignments_[static_cast<std::size_t>(c)] = column.alignment;
         QTableWidgetItem& header = item(0, c);
         header.setText(to_qstring(column.header));
@@ -147,12 +148,12 @@ void TableGrid::follow_current() {
 }
 
 Qt::Alignment TableGrid::alignment(int col) const {
-    const Alignment a = col < static_cast<int>(alignments_.size())
-                            ? alignments_[static_cast<std::size_t>(col)]
-                            : Alignment::left;
-    const Qt::Alignment horizontal = a == Alignment::right    ? Qt::AlignRight
-                                     : a == Alignment::center ? Qt::AlignHCenter
-                                                              : Qt::AlignLeft;
+    const listing::Alignment a = col < static_cast<int>(alignments_.size())
+                                     ? alignments_[static_cast<std::size_t>(col)]
+                                     : listing::Alignment::left;
+    const Qt::Alignment horizontal = a == listing::Alignment::right    ? Qt::AlignRight
+                                     : a == listing::Alignment::center ? Qt::AlignHCenter
+                                                                       : Qt::AlignLeft;
     return horizontal | Qt::AlignVCenter;
 }
 
@@ -259,4 +260,4 @@ void Form2::set_background(int row, int col, const QColor& color) {
     grid_->item(row, col).setBackground(color);
 }
 
-}  // namespace brandel::listing
+}  // namespace brandel::gui
