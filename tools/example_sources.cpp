@@ -90,13 +90,6 @@ std::string fixed(double v, int decimals) {
     return digits;
 }
 
-/// Shortest text that reads back as the same double.
-std::string shortest(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
 std::string two(int v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
@@ -283,11 +276,31 @@ std::vector<std::int32_t> dat_values(const SourceParams& p) {
     return v;
 }
 
-/// An Oxford calibration line: the key, a blank, and the value from column 54.
-std::string calibration_line(std::string_view label, std::string_view key, double value) {
-    std::string s = "    " + std::string(label);
-    s.resize(49, ' ');
-    return s + std::string(key) + shortest(value);
+/// A number as a current Oxford export writes its calibration: four significant digits and a
+/// three-digit exponent, 5.410E-001. Formatted without printf, so every platform gives the same
+/// text.
+std::string oxford_number(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 3);
+    std::string text(buf, r.ptr);
+    const std::size_t e = text.find('e');
+    std::string exponent = text.substr(e + 2);
+    exponent.insert(0, 3 - std::min<std::size_t>(3, exponent.size()), '0');
+    return text.substr(0, e) + "E" + text[e + 1] + exponent;
+}
+
+/// Text right-aligned in `width` characters behind `label` (a longer text is not cut).
+std::string right_aligned(std::string label, std::string_view text, std::size_t width) {
+    if (text.size() < width)
+        label.append(width - text.size(), ' ');
+    return label + std::string(text);
+}
+
+/// A line of a current Oxford export: a setting right-aligned to column 35, then the
+/// calibration column from column 36 ("A =" at 51-53, the value from column 57).
+std::string oxford_line(std::string_view label, std::string_view value, std::string_view right) {
+    std::string s = right_aligned(std::string(label), value, 35 - label.size());
+    return right.empty() ? s : s + std::string(15, ' ') + std::string(right);
 }
 
 std::string one_decimal(double seconds) {
@@ -534,27 +547,28 @@ std::string oxford_asc(const SourceParams& p) {
     check_params(p);
     const StartTime& t = p.start;
     TextFile f(p.line_end);
-    // Fifteen header lines, then one channel per line with its count from column 8.
-    f.line("Oxford Instruments MCA - ASCII spectrum export");
-    f.line("Acquisition Date:  " + two(t.day) + "-" + month_mixed[t.month - 1] + "-" +
-           std::to_string(t.year) + " " + two(t.hour) + ":" + two(t.minute) + ":" + two(t.second));
-    f.line("Conversion Gain:          " + padded("%10lld", p.channels));
-    f.line("Elapsed Live Time: " + two_decimals(p.live_seconds));
-    f.line("Elapsed Real Time: " + two_decimals(p.real_seconds));
-    f.line("Energy calibration (keV)");
-    f.line(calibration_line("Quadratic term, per channel squared", "A = ", p.energy_quad));
-    f.line(calibration_line("Linear term, per channel", "B = ", p.energy_slope));
-    f.line(calibration_line("Offset", "C = ", p.energy_zero));
-    // After every other key, so that a key inside the ID text is never found first.
-    f.line(U"ID:" + p.sample);
-    f.line("Detector:  NaI(Tl) 76 x 76 mm");
-    f.line("Preset: none");
+    // The layout of a current export: 12 lines before the channel table, the ID first and
+    // padded to 76 characters, the date without seconds, the settings right-aligned to column
+    // 35 beside the calibration, energy = A + B * channel + C * channel^2.
+    std::u32string id = U"ID: " + p.sample;
+    if (id.size() < 76)
+        id.resize(76, U' ');
+    f.line(id);
     f.line("");
-    f.line("Channel  Counts");
-    f.line("-------  ----------");
+    f.line("Acquisition Date:  " + two(t.day) + "-" + month_mixed[t.month - 1] + "-" +
+           std::to_string(t.year) + " " + two(t.hour) + ":" + two(t.minute));
+    f.line(oxford_line("Elapsed Real Time:", two_decimals(p.real_seconds), ""));
+    f.line(oxford_line("Elapsed Live Time:", two_decimals(p.live_seconds), ""));
+    f.line(oxford_line("Conversion Gain:", std::to_string(p.channels), "  Calibration"));
+    f.line(oxford_line("High Voltage:", "0", "A =   " + oxford_number(p.energy_zero)));
+    f.line(oxford_line("Coarse Gain:", "0", "B =   " + oxford_number(p.energy_slope)));
+    f.line(oxford_line("Fine Gain:", "2.08", "C =   " + oxford_number(p.energy_quad)));
+    f.line("");
+    f.line("");
+    f.line("Channel     Contents");
     std::vector<std::int32_t> counts = spectrum_counts(p.channels, p.seed, p.live_seconds);
     for (std::size_t i = 0; i < counts.size(); ++i)
-        f.line(padded("%6lld", static_cast<long long>(i)) + " " + padded("%10lld", counts[i]));
+        f.line(padded("%4lld", static_cast<long long>(i)) + padded("%14lld", counts[i]));
     return f.take();
 }
 
@@ -591,6 +605,13 @@ std::string labo_old(const SourceParams& p) {
 std::string labo_list(const SourceParams& p) {
     check_params(p);
     std::string out = labo_old_header(p);
+    // The reader takes the count from the file's length. The header's count field holds the
+    // channels after the two time values, so the file is not also a well-formed Labo(Old) file
+    // (that would need a count equal to the values that follow the header).
+    const std::size_t count_at = 56;
+    const auto channels = static_cast<std::uint16_t>(p.channels - 2);
+    out[count_at] = static_cast<char>(channels & 0xff);
+    out[count_at + 1] = static_cast<char>(channels >> 8);
     append_i32(out, list_values(p));
     return out;
 }
@@ -642,15 +663,16 @@ ExpectedConversion expected_conversion(Layout layout, const SourceParams& p) {
             e.num_channels = static_cast<std::int16_t>(n);
             e.live_ticks = ticks_of_text(two_decimals(p.live_seconds));
             e.real_ticks = ticks_of_text(two_decimals(p.real_seconds));
-            e.sample_desc = fit(as_stored(p.sample).substr(0, 63), 63);
+            // The ID text stands from column 5; the reader takes it from column 4, its blank.
+            e.sample_desc = fit((U" " + as_stored(p.sample)).substr(0, 63), 63);
             // The day is written with two digits, so the date line is read as it stands.
             e.start_date = fit(
                 widen(two(t.day) + month_mixed[t.month - 1] + two(yy(t))) + century_mark(t.year),
                 8);
             set_time(e, hhmm00(t));
-            e.energy_quad = static_cast<float>(parse(shortest(p.energy_quad)));
-            e.energy_slope = static_cast<float>(parse(shortest(p.energy_slope)));
-            e.energy_zero = static_cast<float>(parse(shortest(p.energy_zero)));
+            e.energy_zero = static_cast<float>(parse(oxford_number(p.energy_zero)));
+            e.energy_slope = static_cast<float>(parse(oxford_number(p.energy_slope)));
+            e.energy_quad = static_cast<float>(parse(oxford_number(p.energy_quad)));
             e.counts = spectrum_counts(n, p.seed, p.live_seconds);
             break;
         }

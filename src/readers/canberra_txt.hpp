@@ -7,4 +7,7 @@ namespace brandel::readers {
 /// Reads a CANBERRA text report (type 0).
 ReaderResult read_org_canberra_txt(spectrum::State& state);
 
+/// The CANBERRA text layout: its defaults, steps and shape.
+extern const ReaderSpec canberra_txt_layout;
+
 }  // namespace brandel::readers

@@ -105,75 +105,129 @@ spectrum::FieldReader data_fields(const TextSource& text) {
     return spectrum::FieldReader(all, text.line_start(1), 2);
 }
 
+void read_dat(State& s, std::string_view bytes) {
+    const TextSource text = TextSource::from_bytes(bytes);
+    read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(dat) Date:");
+
+    // Every line after the first holds ten values of 8 columns from column 7 on; all ten are
+    // stored, a missing one (short or blank line) as 0.
+    int n = 0;
+    for (std::size_t i = 1; i < text.line_count(); ++i, n += 10) {
+        const std::u32string_view line = text.line(i);
+        for (int f = 0; f < 10; ++f) {
+            const auto field = spectrum::columns(line, static_cast<std::size_t>(7 + 8 * f), 8);
+            s.counts.set(n + f, channel_count(spectrum::leading_number(field), n + f + 1, i + 1));
+        }
+    }
+    times_from_counts(s);
+    s.chn_header.num_channels = power_of_two_channels(n - 10, text.line_count() - 1, "data lines");
+}
+
+void read_csv(State& s, std::string_view bytes) {
+    const TextSource text = TextSource::from_bytes(bytes);
+    read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(csv) Date:");
+
+    // Records of three fields; the second is the value of channel r.
+    spectrum::FieldReader fields = data_fields(text);
+    int r = 0;
+    while (!fields.at_end()) {
+        fields.next_number();
+        const std::size_t line = fields.line_number();
+        const double value = fields.next_number();
+        fields.next_number();
+        s.counts.set(r, channel_count(value, r + 1, line));
+        ++r;
+    }
+    times_from_counts(s);
+    s.chn_header.num_channels =
+        power_of_two_channels(r - 1, static_cast<std::size_t>(r), "records");
+}
+
+void read_txt(State& s, std::string_view bytes) {
+    const TextSource text = TextSource::from_bytes(bytes);
+    read_first_line(s, text, txt_columns, U"JAERI開放研file(txt) Date:");
+
+    // Live time, real time and channel count, then the channel values to the end of the file.
+    spectrum::FieldReader fields = data_fields(text);
+    spectrum::ChnHeader& header = s.chn_header;
+    header.live_time = spectrum::seconds_to_ticks(fields.next_number(), "live time");
+    header.real_time = spectrum::seconds_to_ticks(fields.next_number(), "real time");
+    const std::int16_t count = spectrum::round_to_int16(fields.next_number(), "channel count");
+    check_channel_count(count);
+    header.num_channels = count;
+    int found = 0;
+    for (; !fields.at_end(); ++found) {
+        const std::size_t line = fields.line_number();
+        s.counts.set(found, channel_count(fields.next_number(), found + 1, line));
+    }
+    // However few values follow, a count the record cannot hold gives no CHN file.
+    if (count > spectrum::Counts::capacity)
+        raise(ErrorKind::out_of_range, std::to_string(count) + " channels, at most " +
+                                           std::to_string(spectrum::Counts::capacity) + " fit");
+    // Fewer values than declared is a file that ends early; more are read and kept.
+    if (found < count)
+        raise(ErrorKind::end_of_file, std::to_string(count) + " channel values declared, " +
+                                          std::to_string(found) + " found");
+}
+
+// Where a data line (a line after the first) breaks the comma rule of a layout: every
+// non-blank data line of a csv file holds a comma, no data line of a dat file does. Returns
+// the number (from 1) of the first line that breaks it, 0 when none does. Commas and line ends
+// are single bytes that no code page 932 character holds as its second byte.
+std::size_t line_breaking_comma_rule(std::string_view bytes, bool commas_wanted) {
+    std::size_t line = 1;
+    bool comma = false;
+    bool blank = true;
+    for (std::size_t i = 0; i <= bytes.size(); ++i) {
+        const char c = i < bytes.size() ? bytes[i] : '\n';
+        if (c == '\r' || c == '\n') {
+            if (line > 1 && (commas_wanted ? !blank && !comma : comma))
+                return line;
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+            ++line;
+            comma = false;
+            blank = true;
+        } else if (c == ',') {
+            comma = true;
+            blank = false;
+        } else if (c != ' ' && c != '\t') {
+            blank = false;
+        }
+    }
+    return 0;
+}
+
+void dat_shape(std::string_view bytes) {
+    require_text_shape(bytes);
+    if (const std::size_t line = line_breaking_comma_rule(bytes, false))
+        raise(ErrorKind::unreadable,
+              "line " + std::to_string(line) + " holds a comma, which no dat data line holds");
+}
+
+void csv_shape(std::string_view bytes) {
+    require_text_shape(bytes);
+    if (const std::size_t line = line_breaking_comma_rule(bytes, true))
+        raise(ErrorKind::unreadable,
+              "line " + std::to_string(line) + " holds no comma, which every csv data line holds");
+}
+
 }  // namespace
 
-ReaderResult read_org_kaihouken_dat(State& state) {
-    return run_reader(state, {jaeri_mca_number, 2}, [](State& s, std::string_view bytes) {
-        const TextSource text = TextSource::from_bytes(bytes);
-        read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(dat) Date:");
+const ReaderSpec kaihouken_dat_layout{{jaeri_mca_number, 2}, read_dat, dat_shape};
+const ReaderSpec kaihouken_csv_layout{{jaeri_mca_number, 1}, read_csv, csv_shape};
+const ReaderSpec kaihouken_txt_layout{{jaeri_mca_number, 3}, read_txt, require_text_shape};
 
-        // Every line after the first holds ten values of 8 columns from column 7 on; all ten
-        // are stored, a missing one (short or blank line) as 0.
-        int n = 0;
-        for (std::size_t i = 1; i < text.line_count(); ++i, n += 10) {
-            const std::u32string_view line = text.line(i);
-            for (int f = 0; f < 10; ++f) {
-                const auto field = spectrum::columns(line, static_cast<std::size_t>(7 + 8 * f), 8);
-                s.counts.set(n + f,
-                             channel_count(spectrum::leading_number(field), n + f + 1, i + 1));
-            }
-        }
-        times_from_counts(s);
-        s.chn_header.num_channels =
-            power_of_two_channels(n - 10, text.line_count() - 1, "data lines");
-    });
+ReaderResult read_org_kaihouken_dat(State& state) {
+    return run_reader(state, kaihouken_dat_layout);
 }
 
 ReaderResult read_org_kaihouken_csv(State& state) {
-    return run_reader(state, {jaeri_mca_number, 1}, [](State& s, std::string_view bytes) {
-        const TextSource text = TextSource::from_bytes(bytes);
-        read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(csv) Date:");
-
-        // Records of three fields; the second is the value of channel r.
-        spectrum::FieldReader fields = data_fields(text);
-        int r = 0;
-        while (!fields.at_end()) {
-            fields.next_number();
-            const std::size_t line = fields.line_number();
-            const double value = fields.next_number();
-            fields.next_number();
-            s.counts.set(r, channel_count(value, r + 1, line));
-            ++r;
-        }
-        times_from_counts(s);
-        s.chn_header.num_channels =
-            power_of_two_channels(r - 1, static_cast<std::size_t>(r), "records");
-    });
+    return run_reader(state, kaihouken_csv_layout);
 }
 
 ReaderResult read_org_kaihouken_txt(State& state) {
-    return run_reader(state, {jaeri_mca_number, 3}, [](State& s, std::string_view bytes) {
-        const TextSource text = TextSource::from_bytes(bytes);
-        read_first_line(s, text, txt_columns, U"JAERI開放研file(txt) Date:");
-
-        // Live time, real time and channel count, then the channel values to the end of the
-        // file. The count is taken as written, whatever number of values follows.
-        spectrum::FieldReader fields = data_fields(text);
-        spectrum::ChnHeader& header = s.chn_header;
-        header.live_time = spectrum::seconds_to_ticks(fields.next_number(), "live time");
-        header.real_time = spectrum::seconds_to_ticks(fields.next_number(), "real time");
-        const std::int16_t count = spectrum::round_to_int16(fields.next_number(), "channel count");
-        check_channel_count(count);
-        header.num_channels = count;
-        for (int i = 0; !fields.at_end(); ++i) {
-            const std::size_t line = fields.line_number();
-            s.counts.set(i, channel_count(fields.next_number(), i + 1, line));
-        }
-        // However few values follow, a count the record cannot hold gives no CHN file.
-        if (count > spectrum::Counts::capacity)
-            raise(ErrorKind::out_of_range, std::to_string(count) + " channels, at most " +
-                                               std::to_string(spectrum::Counts::capacity) + " fit");
-    });
+    return run_reader(state, kaihouken_txt_layout);
 }
 
 }  // namespace brandel::readers

@@ -9,4 +9,9 @@ ReaderResult read_org_kaihouken_dat(spectrum::State& state);
 ReaderResult read_org_kaihouken_csv(spectrum::State& state);
 ReaderResult read_org_kaihouken_txt(spectrum::State& state);
 
+/// The JAERI open-lab layouts: their defaults, steps and shapes.
+extern const ReaderSpec kaihouken_dat_layout;
+extern const ReaderSpec kaihouken_csv_layout;
+extern const ReaderSpec kaihouken_txt_layout;
+
 }  // namespace brandel::readers

@@ -109,7 +109,34 @@ void read_labo_old(State& state, std::string_view bytes) {
     trailer.energy_quad = file.f32(H::energy_quad);
 }
 
+// A Labo(New) or Labo(Old) file is its header and exactly the header's N channel values.
+void require_channel_size(std::string_view bytes, std::size_t header_size, std::size_t count_offset,
+                          std::string_view what) {
+    const LittleEndianReader file(bytes, std::string(what));
+    require_header(file, header_size, what);
+    const std::int16_t count = file.i16(count_offset);
+    const std::size_t expected = header_size + 4 * static_cast<std::size_t>(count < 0 ? 0 : count);
+    if (bytes.size() != expected)
+        spectrum::raise(spectrum::ErrorKind::unreadable,
+                        std::string(what) + " of " + std::to_string(count) + " channels holds " +
+                            std::to_string(expected) + " bytes, this file " +
+                            std::to_string(bytes.size()));
+}
+
+void labo_new_shape(std::string_view bytes) {
+    require_channel_size(bytes, LaboNewHeader::size, LaboNewHeader::num_channels,
+                         "a Labo(New) file");
+}
+
+void labo_old_shape(std::string_view bytes) {
+    require_channel_size(bytes, LaboOldHeader::size, LaboOldHeader::num_channels,
+                         "a Labo(Old) file");
+}
+
 }  // namespace
+
+const ReaderSpec labo_new_layout{{101, 1}, read_labo_new, labo_new_shape};
+const ReaderSpec labo_old_layout{{101, 2}, read_labo_old, labo_old_shape};
 
 void require_header(const LittleEndianReader& file, std::size_t size, std::string_view what) {
     if (file.size() < size)
@@ -128,11 +155,11 @@ void set_labo_old_start(spectrum::ChnHeader& header, const LittleEndianReader& f
 }
 
 ReaderResult read_org_labo_new(State& state) {
-    return run_reader(state, {101, 1}, read_labo_new);
+    return run_reader(state, labo_new_layout);
 }
 
 ReaderResult read_org_labo_old(State& state) {
-    return run_reader(state, {101, 2}, read_labo_old);
+    return run_reader(state, labo_old_layout);
 }
 
 }  // namespace brandel::readers

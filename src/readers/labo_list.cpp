@@ -35,8 +35,12 @@ void read_labo_list(spectrum::State& state, std::string_view bytes) {
 
 }  // namespace
 
+// The count comes from the file's length, so any file that holds the header has the LIST
+// shape; the reading itself refuses a shorter one.
+const ReaderSpec labo_list_layout{{101, 3}, read_labo_list, nullptr};
+
 ReaderResult read_org_labo_list(spectrum::State& state) {
-    return run_reader(state, {101, 3}, read_labo_list);
+    return run_reader(state, labo_list_layout);
 }
 
 }  // namespace brandel::readers

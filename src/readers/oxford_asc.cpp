@@ -1,5 +1,6 @@
 #include "readers/oxford_asc.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "spectrum/errors.hpp"
@@ -15,11 +16,65 @@ using spectrum::column_range;
 using spectrum::columns;
 using spectrum::leading_number;
 
-// The channel lines follow the export's first 15 lines, one channel per line.
-constexpr std::size_t header_lines = 15;
-
 bool is_digit(char32_t c) {
     return c >= U'0' && c <= U'9';
+}
+
+std::size_t skip(std::u32string_view line, std::size_t i, bool (*pred)(char32_t)) {
+    while (i < line.size() && pred(line[i]))
+        ++i;
+    return i;
+}
+
+bool is_blank(char32_t c) {
+    return c == U' ' || c == U'\t';
+}
+
+// Whether a line is a channel line: optional blanks, an unsigned whole number (the label),
+// blanks, a number (the count: optional sign, digits with at most one decimal point, an
+// optional exponent), optional blanks, and nothing else.
+bool is_channel_line(std::u32string_view line) {
+    std::size_t i = skip(line, 0, is_blank);
+    const std::size_t label = i;
+    i = skip(line, i, is_digit);
+    if (i == label)
+        return false;
+    const std::size_t gap = i;
+    i = skip(line, i, is_blank);
+    if (i == gap)
+        return false;
+    if (i < line.size() && (line[i] == U'+' || line[i] == U'-'))
+        ++i;
+    const std::size_t whole = i;
+    i = skip(line, i, is_digit);
+    std::size_t digits = i - whole;
+    if (i < line.size() && line[i] == U'.') {
+        const std::size_t fraction = ++i;
+        i = skip(line, i, is_digit);
+        digits += i - fraction;
+    }
+    if (digits == 0)
+        return false;
+    if (i < line.size() && (line[i] == U'E' || line[i] == U'e')) {
+        std::size_t e = i + 1;
+        if (e < line.size() && (line[e] == U'+' || line[e] == U'-'))
+            ++e;
+        const std::size_t exponent = e;
+        e = skip(line, e, is_digit);
+        if (e == exponent)
+            return false;
+        i = e;
+    }
+    return skip(line, i, is_blank) == line.size();
+}
+
+// The channel table starts at the first channel line after `last_key_line`, the last of the
+// header-key lines: classic exports have 15 lines before it, current ones 12 or 11.
+std::size_t first_channel_line(const spectrum::TextSource& text, std::size_t last_key_line) {
+    for (std::size_t i = last_key_line + 1; i < text.line_count(); ++i)
+        if (is_channel_line(text.line(i)))
+            return i;
+    spectrum::raise(spectrum::ErrorKind::end_of_file, "no channel lines after the header");
 }
 
 // "Acquisition Date:" line. A two-digit day stands in columns 20-21; a day written with one
@@ -52,9 +107,21 @@ void read_acquisition_date(spectrum::ChnHeader& header, std::u32string_view sour
     finish_start_time(header);
 }
 
-float calibration_term(const spectrum::TextSource& text, std::string_view key) {
-    return spectrum::to_float32(leading_number(column_range(key_line(text, key), 54, 152)),
+// A calibration term from column 54 of the first line holding its key; `last` follows the
+// last header-key line seen so far.
+float calibration_term(const spectrum::TextSource& text, std::string_view key, std::size_t& last) {
+    const std::size_t index = find_key_line(text, key);
+    last = std::max(last, index);
+    return spectrum::to_float32(leading_number(column_range(text.line(index), 54, 152)),
                                 "calibration term \"" + std::string(key) + "\"");
+}
+
+// The line of a header key, noting it in `last` when it comes after every key line so far.
+std::u32string_view noted_key_line(const spectrum::TextSource& text, std::string_view key,
+                                   std::size_t& last) {
+    const std::size_t index = find_key_line(text, key);
+    last = std::max(last, index);
+    return text.line(index);
 }
 
 void read_export(spectrum::State& state, std::string_view bytes) {
@@ -62,25 +129,30 @@ void read_export(spectrum::State& state, std::string_view bytes) {
     spectrum::ChnHeader& header = state.chn_header;
     spectrum::ChnTrailer& trailer = state.chn_trailer;
 
+    std::size_t last = 0;
     header.num_channels = spectrum::round_to_int16(
-        leading_number(column_range(key_line(text, "Conversion Gain:"), 27, 36)),
+        leading_number(column_range(noted_key_line(text, "Conversion Gain:", last), 27, 36)),
         "Conversion Gain");
     check_channel_count(header.num_channels);
     header.live_time = spectrum::seconds_to_ticks(
-        leading_number(column_range(key_line(text, "Elapsed Live Time:"), 20, 118)),
+        leading_number(column_range(noted_key_line(text, "Elapsed Live Time:", last), 20, 118)),
         "Elapsed Live Time");
     header.real_time = spectrum::seconds_to_ticks(
-        leading_number(column_range(key_line(text, "Elapsed Real Time:"), 20, 118)),
+        leading_number(column_range(noted_key_line(text, "Elapsed Real Time:", last), 20, 118)),
         "Elapsed Real Time");
-    set_sample_text(state, column_range(key_line(text, "ID:"), 4, 67));
-    read_acquisition_date(header, key_line(text, "Acquisition Date:"));
-    // energy = C + B * channel + A * channel^2
-    trailer.energy_quad = calibration_term(text, "A =");
-    trailer.energy_slope = calibration_term(text, "B =");
-    trailer.energy_zero = calibration_term(text, "C =");
+    set_sample_text(state, column_range(noted_key_line(text, "ID:", last), 4, 67));
+    read_acquisition_date(header, noted_key_line(text, "Acquisition Date:", last));
+    // energy = A + B * channel + C * channel^2
+    trailer.energy_zero = calibration_term(text, "A =", last);
+    trailer.energy_slope = calibration_term(text, "B =", last);
+    trailer.energy_quad = calibration_term(text, "C =", last);
 
+    if (header.num_channels == 0)
+        return;
+    // The k-th channel line holds channel k, whatever its label; its count stands from column 8.
+    const std::size_t first = first_channel_line(text, last);
     for (int k = 1; k <= header.num_channels; ++k) {
-        const std::size_t index = header_lines + static_cast<std::size_t>(k - 1);
+        const std::size_t index = first + static_cast<std::size_t>(k - 1);
         if (index >= text.line_count())
             spectrum::raise(spectrum::ErrorKind::end_of_file,
                             "line " + std::to_string(index + 1) + ": the file ends where channel " +
@@ -93,8 +165,10 @@ void read_export(spectrum::State& state, std::string_view bytes) {
 
 }  // namespace
 
+const ReaderSpec oxford_asc_layout{{444, 1}, read_export, require_text_shape};
+
 ReaderResult read_org_oxford_asc(spectrum::State& state) {
-    return run_reader(state, {444, 1}, read_export);
+    return run_reader(state, oxford_asc_layout);
 }
 
 }  // namespace brandel::readers

@@ -1,6 +1,7 @@
 #include "readers/reader_kit.hpp"
 
 #include <cmath>
+#include <cstdio>
 
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
@@ -42,10 +43,8 @@ bool is_digit(char32_t c) {
     return c >= U'0' && c <= U'9';
 }
 
-}  // namespace
-
-ReaderResult run_reader(spectrum::State& state, EntryDefaults defaults,
-                        const std::function<void(spectrum::State&, std::string_view)>& body) {
+// Sets what every reading starts from: a clean record and the layout's entry defaults.
+void enter(spectrum::State& state, EntryDefaults defaults) {
     state.clear_record();
     spectrum::ChnTrailer& t = state.chn_trailer;
     t.energy_zero = 0.0f;
@@ -55,11 +54,14 @@ ReaderResult run_reader(spectrum::State& state, EntryDefaults defaults,
     state.chn_header.mca_number = defaults.mca_number;
     state.chn_header.segment = defaults.segment;
     state.chn_header.num_channels = 0;
+}
 
+// Runs `step`; every error raised inside becomes the outcome and its reason.
+template <class Step>
+ReaderResult guarded(Step&& step) {
     ReaderResult result;
     try {
-        std::string bytes = load_source(state.org_path, result.status);
-        body(state, bytes);
+        step();
     } catch (const SpectrumError& e) {
         result.outcome = outcome_of(e.kind());
         result.reason = e.what();
@@ -71,6 +73,123 @@ ReaderResult run_reader(spectrum::State& state, EntryDefaults defaults,
         result.reason = e.what();
     }
     return result;
+}
+
+// The layout's steps, then what every reading must hold, then the layout's shape.
+ReaderResult read_entered(spectrum::State& state, const ReaderSpec& spec, std::string_view bytes) {
+    return guarded([&] {
+        spec.body(state, bytes);
+        if (spec.shape != nullptr)
+            spec.shape(bytes);
+        check_reading(state.chn_header);
+    });
+}
+
+// The value of a two-character number written as two digits or as a blank and a digit; -1 for
+// anything else.
+int two_char_number(std::u32string_view text) {
+    if (text.size() != 2 || !is_digit(text[1]))
+        return -1;
+    if (text[0] == U' ')
+        return static_cast<int>(text[1] - U'0');
+    if (!is_digit(text[0]))
+        return -1;
+    return static_cast<int>((text[0] - U'0') * 10 + (text[1] - U'0'));
+}
+
+bool is_month_name(std::u32string_view text) {
+    static constexpr std::string_view names[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                 "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    if (text.size() != 3)
+        return false;
+    for (std::string_view name : names) {
+        bool same = true;
+        for (std::size_t i = 0; i < 3; ++i) {
+            char32_t c = text[i];
+            if (c >= U'a' && c <= U'z')
+                c -= U'a' - U'A';
+            same = same && c == static_cast<char32_t>(name[i]);
+        }
+        if (same)
+            return true;
+    }
+    return false;
+}
+
+// A field's text as a message shows it: trailing blanks dropped, control characters (a NUL
+// of a field never set among them) written as \xNN.
+std::string shown(std::u32string_view field) {
+    const std::size_t end = field.find_last_not_of(U' ');
+    field = field.substr(0, end == std::u32string_view::npos ? 0 : end + 1);
+    std::u32string text;
+    for (char32_t c : field) {
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+            text += spectrum::widen(hex);
+        } else {
+            text += c;
+        }
+    }
+    return spectrum::to_utf8(text);
+}
+
+void check_not_negative(std::int32_t ticks, const char* what) {
+    if (ticks < 0) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.2f", ticks / 50.0);
+        raise(ErrorKind::unreadable, std::string(what) + " " + seconds + " s is negative");
+    }
+}
+
+}  // namespace
+
+LoadedSource load_source_file(const std::string& path) {
+    LoadedSource source;
+    std::int16_t status = 0;
+    source.failure = guarded([&] {
+        source.bytes = load_source(path, status);
+        source.loaded = true;
+    });
+    source.failure.status = status;
+    return source;
+}
+
+ReaderResult run_reader(spectrum::State& state, const ReaderSpec& spec, LoadedSource* source) {
+    enter(state, spec.defaults);
+    LoadedSource loaded = load_source_file(state.org_path);
+    ReaderResult result = loaded.loaded ? read_entered(state, spec, loaded.bytes) : loaded.failure;
+    if (source != nullptr)
+        *source = std::move(loaded);
+    return result;
+}
+
+ReaderResult read_source(spectrum::State& state, const ReaderSpec& spec, std::string_view bytes) {
+    enter(state, spec.defaults);
+    return read_entered(state, spec, bytes);
+}
+
+void check_reading(const spectrum::ChnHeader& header) {
+    const std::u32string_view date = header.start_date.view();
+    const int day = two_char_number(date.substr(0, 2));
+    if (day < 1 || day > 31 || !is_month_name(date.substr(2, 3)) ||
+        two_char_number(date.substr(5, 2)) < 0)
+        raise(ErrorKind::unreadable, "start date '" + shown(date) + "' is not a date");
+    const std::u32string_view time = header.start_time.view();
+    const int hour = two_char_number(time.substr(0, 2));
+    const int minute = two_char_number(time.substr(2, 2));
+    const int second = two_char_number(time.substr(4, 2));
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
+        raise(ErrorKind::unreadable, "start time '" + shown(time) + "' is not a time");
+    check_not_negative(header.live_time, "live time");
+    check_not_negative(header.real_time, "real time");
+}
+
+void require_text_shape(std::string_view bytes) {
+    const std::size_t nul = bytes.substr(0, 1024).find('\0');
+    if (nul != std::string_view::npos)
+        raise(ErrorKind::unreadable,
+              "byte " + std::to_string(nul) + " is a NUL byte, which no text file holds");
 }
 
 void key_not_found(std::string_view key) {

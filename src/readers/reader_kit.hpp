@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,13 +39,52 @@ struct EntryDefaults {
 /// Largest source file a reader loads; no spectrum of 17001 channels comes near it.
 inline constexpr std::size_t max_source_bytes = std::size_t{256} << 20;
 
+/// What makes one layout's reader: its entry defaults, the steps that read a file's bytes into
+/// the record, and the layout's shape, a check of the bytes alone that raises, with a reason,
+/// when the file cannot be of this layout (a text layout holding NUL bytes, a binary header
+/// whose channel count disagrees with the file's size).
+struct ReaderSpec {
+    EntryDefaults defaults;
+    void (*body)(spectrum::State& state, std::string_view bytes);
+    void (*shape)(std::string_view bytes);
+};
+
+/// A source file loaded whole, or, when it could not be, why.
+struct LoadedSource {
+    bool loaded = false;
+    std::string bytes;
+    ReaderResult failure;  // the outcome when not loaded
+};
+
+/// Loads the file at `path` whole, as a reader loads it (bounded by max_source_bytes). Never
+/// raises: a file that cannot be loaded gives its outcome, reason and status in `failure`.
+LoadedSource load_source_file(const std::string& path);
+
 /// The frame every reader runs in. It returns the record and text_buf to their start-up state,
 /// sets the entry defaults (energy terms 0, 1, 0; the layout's mca_number and segment;
 /// num_channels 0; trailer_type -102 for a trailer with three energy terms), loads the file
-/// named by org_path whole and runs `body` on its bytes. Every error raised inside is caught
-/// here, once, and becomes the outcome; nothing escapes.
-ReaderResult run_reader(spectrum::State& state, EntryDefaults defaults,
-                        const std::function<void(spectrum::State&, std::string_view bytes)>& body);
+/// named by org_path whole and reads its bytes as read_source does. Every error raised inside
+/// is caught here, once, and becomes the outcome; nothing escapes. When `source` is given it
+/// receives the loaded bytes, so a caller can look at a file that did not read without opening
+/// it again.
+ReaderResult run_reader(spectrum::State& state, const ReaderSpec& spec,
+                        LoadedSource* source = nullptr);
+
+/// Reads bytes already loaded into the record under one layout, with the same clean start and
+/// entry defaults as run_reader, and writes nothing. After the layout's steps the reading must
+/// make sense (check_reading) and the bytes must have the layout's shape; only then is it
+/// complete.
+ReaderResult read_source(spectrum::State& state, const ReaderSpec& spec, std::string_view bytes);
+
+/// What every reading must hold after the layout's steps, whichever the layout: the start date
+/// is a date (day 1 to 31, a month name in any case, a two-digit year), the start time a time
+/// (hours 0-23, minutes and seconds 0-59), each two-character number written as two digits or
+/// as a blank and a digit; the live and real times are not negative. Raises a read error that
+/// says what was found ("start date '  NB1' is not a date").
+void check_reading(const spectrum::ChnHeader& header);
+
+/// Shape of the text layouts: no NUL byte in the first kilobyte.
+void require_text_shape(std::string_view bytes);
 
 /// Raises the key-not-found error of a header key: header key "Live Time" not found.
 [[noreturn]] void key_not_found(std::string_view key);

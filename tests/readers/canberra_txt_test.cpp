@@ -140,7 +140,6 @@ TEST(CanberraTxtReader, DateAndTime) {
         {"1998/11/02 17:05", "02NOV98 ", "170500"},
         {"2003/07/15 09: 5", "15JUL031", "090500"},  // a blank minute tens becomes 0
         {"2101/12/31 23:59", "31DEC012", "235900"},
-        {"2003/13/15 09:41", "15031   ", "094100"},  // no name for month 13
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.columns_15_to_30);
@@ -227,6 +226,19 @@ TEST(CanberraTxtReader, Failures) {
              r.table.assign(17002, "0 1");
          },
          Outcome::read_error, "17002 channels, at most 17001 fit"},
+        {"no name for month 13",
+         [](Report& r) { r.set(6, field("Date Time", "2003/13/15 09:41")); }, Outcome::read_error,
+         "start date '15031' is not a date"},
+        {"day 32", [](Report& r) { r.set(6, field("Date Time", "2003/07/32 09:41")); },
+         Outcome::read_error, "start date '32JUL031' is not a date"},
+        {"hour 24", [](Report& r) { r.set(6, field("Date Time", "2003/07/15 24:00")); },
+         Outcome::read_error, "start time '240000' is not a time"},
+        {"no time at all", [](Report& r) { r.set(6, field("Date Time", "2003/07/15")); },
+         Outcome::read_error, "start time '000' is not a time"},
+        {"negative live time", [](Report& r) { r.set(4, field("Live Time", "-3.5")); },
+         Outcome::read_error, "live time -3.50 s is negative"},
+        {"negative real time", [](Report& r) { r.set(5, field("True Time", "-1")); },
+         Outcome::read_error, "real time -1.00 s is negative"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -79,9 +79,6 @@ TEST_F(KaihoukenTest, FirstLineGivesDateTimeAndDescription) {
          "000007", '0', '7', nullptr},
         {"blank third character becomes 0", read_org_kaihouken_dat, "03/07/15 9: 5: 7", "15JUL031",
          " 905 7", '0', '7', nullptr},
-        {"month 13 has no name", read_org_kaihouken_dat, "03/13/1509:41:20", "15031   ", "094120",
-         '2', '0', nullptr},
-        {"short line", read_org_kaihouken_dat, "03/07/15", "15JUL031", "  0   ", '0', '0', nullptr},
         {"blanks around the line are trimmed", read_org_kaihouken_txt, "2003/07/15 09:41:20   ",
          "15JUL031", "094120", '2', '0', "JAERI開放研file(txt) Date:2003/07/15 09:41:20"},
         {"only 40 characters of a long line fit", read_org_kaihouken_dat, long_line, "15JUL031",
@@ -92,7 +89,7 @@ TEST_F(KaihoukenTest, FirstLineGivesDateTimeAndDescription) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const bool is_txt = row.reader == read_org_kaihouken_txt;
-        const std::string data = is_txt ? "1\r\n2\r\n2\r\n5\r\n"
+        const std::string data = is_txt ? "1\r\n2\r\n2\r\n5\r\n6\r\n"
                                  : row.reader == read_org_kaihouken_csv
                                      ? "0,1,0\r\n"
                                      : dat_line({"1", "2"}) + "\r\n";
@@ -279,6 +276,26 @@ TEST_F(KaihoukenTest, FailuresNameTheirCause) {
          "live time in ticks of 20 ms 5000000000 is out of range (-2147483648 to 2147483647)"},
         {"txt count above what the record holds", read_org_kaihouken_txt, txt_head + "1,2,17002,7",
          "17002 channels, at most 17001 fit"},
+        {"month 13 has no name", read_org_kaihouken_dat,
+         "03/13/1509:41:20\r\n" + dat_line({"1", "2"}), "start date '15031' is not a date"},
+        {"first line without a time", read_org_kaihouken_dat, "03/07/15\r\n" + dat_line({"1", "2"}),
+         "start time '  0' is not a time"},
+        {"seconds past 59", read_org_kaihouken_csv, "03/07/1509:41:60\r\n0,1,0",
+         "start time '094160' is not a time"},
+        {"txt negative real time", read_org_kaihouken_txt, txt_head + "1,-2,1,7",
+         "real time -2.00 s is negative"},
+        {"txt fewer values than declared", read_org_kaihouken_txt,
+         txt_head + "1,2,512\r\n" + repeated("0", "1", 37).substr(3),
+         "512 channel values declared, 37 found"},
+        {"csv data line without a comma", read_org_kaihouken_csv,
+         dat_head + "0,1,0\r\n1 2 0\r\n2,3,0\r\n  \r\n",
+         "line 3 holds no comma, which every csv data line holds"},
+        {"dat data line with a comma", read_org_kaihouken_dat,
+         dat_head + dat_line({"1", "2"}) + "\r\n" + dat_line({"3", "4,"}),
+         "line 3 holds a comma, which no dat data line holds"},
+        {"text file with a NUL byte", read_org_kaihouken_txt,
+         txt_head + "1,2,1\r\n5" + std::string(1, '\0'),
+         "byte 29 is a NUL byte, which no text file holds"},
         {"txt too many values", read_org_kaihouken_txt,
          txt_head + "1,2,3\r\n" + repeated("0", "1", 17002).substr(3),
          "17002 channels, at most 17001 fit"},

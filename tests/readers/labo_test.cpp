@@ -49,10 +49,15 @@ struct Layout {
 const Layout labo_new{"New", read_org_labo_new, 1024, 54, 712};
 const Layout labo_old{"Old", read_org_labo_old, 1036, 56, 718};
 
-/// A file of the layout with `n` channels holding 10, 20, 30, ...
+/// A file of the layout with `n` channels holding 10, 20, 30, ..., started 15 July 2003 at
+/// 09:41:20.
 Image with_channels(const Layout& layout, std::int16_t n, std::size_t stored) {
     Image image(layout.header + 4 * stored);
     image.i16(layout.count_at, n);
+    if (layout.header == 1024)
+        image.i16(80, 3).i16(82, 7).i16(84, 15).i16(88, 9).i16(90, 41).i16(92, 20);
+    else
+        image.text(32, "03-JUL-15").text(41, "09:41:20");
     for (std::size_t k = 0; k < stored; ++k)
         image.i32(layout.header + 4 * k, static_cast<std::int32_t>(10 * (k + 1)));
     return image;
@@ -146,12 +151,39 @@ INSTANTIATE_TEST_SUITE_P(
         NewDateRow{"Year70", 70, 12, 31, 23, 59, 59, "31DEC70 ", "235959"},
         NewDateRow{"Year69", 69, 1, 1, 0, 0, 0, "01JAN691", "000000"},
         // Four digits shift the year positions: 05/07/2002 gives 20 and no century mark.
-        NewDateRow{"Year2002", 2002, 7, 5, 9, 5, 3, "05JUL20 ", "090503"},
-        NewDateRow{"Month13HasNoName", 2, 13, 5, 9, 5, 3, "05021   ", "090503"},
-        NewDateRow{"Month0HasNoName", 2, 0, 5, 9, 5, 3, "05021   ", "090503"},
-        // 123/07/02: month and year both from "/0".
-        NewDateRow{"ThreeDigitDay", 2, 7, 123, 9, 5, 3, "12/01   ", "090503"}),
+        NewDateRow{"Year2002", 2002, 7, 5, 9, 5, 3, "05JUL20 ", "090503"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Words that give no date or no time leave a file that is not converted, and the reason shows
+// what the words gave.
+TEST(LaboNew, DateOrTimeWordsThatMakeNoSenseAreRefused) {
+    struct Row {
+        const char* name;
+        std::int16_t year, month, day, hour, minute, second;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"month 13 has no name", 2, 13, 5, 9, 5, 3, "start date '05021' is not a date"},
+        {"month 0 has no name", 2, 0, 5, 9, 5, 3, "start date '05021' is not a date"},
+        // 123/07/02: month and year both from "/0".
+        {"three-digit day", 2, 7, 123, 9, 5, 3, "start date '12/01' is not a date"},
+        {"day 0", 2, 7, 0, 9, 5, 3, "start date '00JUL021' is not a date"},
+        {"hour 24", 2, 7, 5, 24, 5, 3, "start time '240503' is not a time"},
+        {"minute 60", 2, 7, 5, 9, 60, 3, "start time '096003' is not a time"},
+        {"negative second", 2, 7, 5, 9, 5, -1, "start time '0905-0' is not a time"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test_support::TempDir dir;
+        Image image = with_channels(labo_new, 0, 0);
+        image.i16(80, row.year).i16(82, row.month).i16(84, row.day);
+        image.i16(88, row.hour).i16(90, row.minute).i16(92, row.second);
+        State state;
+        ReaderResult result = convert(dir, read_org_labo_new, image.bytes, state);
+        EXPECT_EQ(result.outcome, Outcome::read_error);
+        EXPECT_EQ(result.reason, row.reason);
+    }
+}
 
 TEST(LaboOld, ReadsEveryFieldOfTheHeader) {
     test_support::TempDir dir;

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "spectrum/chn_file.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
 #include "temp_dir.hpp"
@@ -95,9 +98,10 @@ TEST(OxfordAscReader, ReadsEveryFieldWithAnyLineEnd) {
         EXPECT_EQ(t.sample_desc_len, 63);
         EXPECT_EQ(text(t.sample_desc), "試料 Ge-1" + std::string(56, ' '));
         EXPECT_EQ(text(state.text_buf), "試料 Ge-1" + std::string(57, ' '));
-        EXPECT_EQ(t.energy_quad, 1.5e-7f);
+        // energy = A + B * channel + C * channel^2
+        EXPECT_EQ(t.energy_zero, 1.5e-7f);
         EXPECT_EQ(t.energy_slope, 0.5f);
-        EXPECT_EQ(t.energy_zero, -1.25f);
+        EXPECT_EQ(t.energy_quad, -1.25f);
         EXPECT_EQ(t.trailer_type, -102);
         EXPECT_EQ(counts(state, 5), (std::vector<std::int32_t>{10, 20, 30, 40, 0}));
     }
@@ -136,7 +140,7 @@ TEST(OxfordAscReader, HeaderKeys) {
         const char* name;
         std::function<void(Export&)> edit;
         std::int16_t channels;
-        float quad;
+        float zero;  // the "A =" term
     };
     const std::vector<Row> rows = {
         {"key in another case, in a later line",
@@ -158,7 +162,7 @@ TEST(OxfordAscReader, HeaderKeys) {
         ReaderResult r = convert(state, file.bytes());
         ASSERT_TRUE(r.complete()) << r.reason;
         EXPECT_EQ(state.chn_header.num_channels, row.channels);
-        EXPECT_EQ(state.chn_trailer.energy_quad, row.quad);
+        EXPECT_EQ(state.chn_trailer.energy_zero, row.zero);
     }
 }
 
@@ -198,7 +202,7 @@ TEST(OxfordAscReader, ZeroChannelsStillReadTheHeader) {
     EXPECT_EQ(state.chn_header.num_channels, 0);
     EXPECT_EQ(state.chn_header.live_time, 180025);
     EXPECT_EQ(text(state.chn_header.start_date), "15Jul031");
-    EXPECT_EQ(state.chn_trailer.energy_zero, -1.25f);
+    EXPECT_EQ(state.chn_trailer.energy_quad, -1.25f);
     EXPECT_EQ(state.chn_trailer.sample_desc_len, 63);
 }
 
@@ -219,7 +223,12 @@ TEST(OxfordAscReader, Failures) {
              f.header.resize(10);
              f.lines.clear();
          },
-         Outcome::read_error, "line 16: the file ends where channel 1 of 4 was expected"},
+         Outcome::read_error, "no channel lines after the header"},
+        {"only text after the header",
+         [](Export& f) {
+             f.lines = {"Channel 1 of 4", "1 2 3", "1 x", "-1 5", "1\t2 3"};
+         },
+         Outcome::read_error, "no channel lines after the header"},
         {"channel count too large",
          [](Export& f) { f.set(3, field("Conversion Gain:", 27, "40000")); }, Outcome::read_error,
          "Conversion Gain 40000 is out of range (-32768 to 32767)"},
@@ -235,7 +244,7 @@ TEST(OxfordAscReader, Failures) {
         {"more channels than fit",
          [](Export& f) {
              f.set(3, field("Conversion Gain:", 27, "17002"));
-             f.lines.assign(17002, channel("", "1"));
+             f.lines.assign(17002, channel("1", "1"));
          },
          Outcome::read_error, "17002 channels, at most 17001 fit"},
     };
@@ -248,6 +257,123 @@ TEST(OxfordAscReader, Failures) {
         EXPECT_EQ(r.outcome, row.outcome);
         EXPECT_EQ(r.status, 0);
         EXPECT_NE(r.reason.find(row.reason), std::string::npos) << r.reason;
+    }
+}
+
+// The header lines of current exports, as their MCA software writes them.
+const std::string current_id = "ID: Soil core 7/2025" + std::string(56, ' ');  // 76 characters
+const std::vector<std::string> current_settings = {
+    "Acquisition Date:  28-Aug-2025 12:55",
+    "Elapsed Real Time:        129691.00",
+    "Elapsed Live Time:        129600.00",
+    "Conversion Gain:               8192                 Calibration",
+    "High Voltage:                     0               A =   5.410E-001",
+    "Coarse Gain:                      0               B =   4.980E-001",
+    "Fine Gain:                     2.08               C =   2.605E-007",
+};
+
+std::string row(const char* format, int label, int count) {
+    char line[64];
+    std::snprintf(line, sizeof line, format, label, count);
+    return line;
+}
+
+int count_of_channel(int k) {
+    return (k * 37) % 1001;
+}
+
+// A current export of 12 lines before the table: rows "%4d%14d" labelled from 0.
+std::string twelve_line_export() {
+    std::string out = current_id + "\r\n\r\n";
+    for (const std::string& l : current_settings)
+        out += l + "\r\n";
+    out += "\r\n\r\nChannel     Contents\r\n";
+    for (int k = 1; k <= 8192; ++k)
+        out += row("%4d%14d", k - 1, count_of_channel(k)) + "\r\n";
+    return out;
+}
+
+// A current export of 11 lines before the table: a maker's line first, no empty line after the
+// ID, a line of one blank before the heading, rows labelled from 1 with a trailing blank.
+std::string eleven_line_export() {
+    std::string out = "Oxford Instruments, Inc\r\n" + current_id + "\r\n";
+    for (const std::string& l : current_settings)
+        out += l + "\r\n";
+    out += " \r\nChannel   Contents\r\n";
+    for (int k = 1; k <= 8192; ++k)
+        out += row("%2d%14d ", k, count_of_channel(k)) + "\r\n";
+    return out;
+}
+
+float f32_at(const std::string& bytes, std::size_t offset) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        v |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes.at(offset + i)))
+             << (8 * i);
+    return std::bit_cast<float>(v);
+}
+
+TEST(OxfordAscReader, CurrentExportsOf12And11Lines) {
+    const std::pair<const char*, std::string> files[] = {{"12 lines", twelve_line_export()},
+                                                         {"11 lines", eleven_line_export()}};
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        brandel::test_support::TempDir dir;
+        State state;
+        state.org_path = dir.write("Soil7.asc", bytes);
+        state.chn_dir = dir.dir();
+        ReaderResult r = read_org_oxford_asc(state);
+        ASSERT_TRUE(r.complete()) << r.reason;
+        const auto& h = state.chn_header;
+        EXPECT_EQ(h.num_channels, 8192);
+        EXPECT_EQ(state.counts.at(0), count_of_channel(1)) << "the first row is channel 1";
+        EXPECT_EQ(state.counts.at(1), count_of_channel(2));
+        EXPECT_EQ(state.counts.at(8191), count_of_channel(8192));
+        EXPECT_EQ(text(h.start_date), "28Aug251");
+        EXPECT_EQ(text(h.start_time), "125500");
+        EXPECT_EQ(h.live_time, 129600 * 50);
+        EXPECT_EQ(h.real_time, 129691 * 50);
+        EXPECT_EQ(text(state.chn_trailer.sample_desc), current_id.substr(3, 63));
+
+        // The energy of channel 1000 as a CHN consumer computes it from the written file:
+        // 0.541 + 0.498 * 1000 + 2.605e-7 * 1000^2 keV.
+        spectrum::write_chn(state);
+        const std::string chn = dir.read("Soil7.chn");
+        const std::size_t trailer = 32 + 4 * 8192;
+        ASSERT_EQ(chn.size(), trailer + 512);
+        const double zero = f32_at(chn, trailer + 4);
+        const double slope = f32_at(chn, trailer + 8);
+        const double quad = f32_at(chn, trailer + 12);
+        EXPECT_NEAR(zero + slope * 1000.0 + quad * 1000.0 * 1000.0, 498.8015, 1e-4);
+        EXPECT_FLOAT_EQ(static_cast<float>(zero), 0.541f);
+    }
+}
+
+TEST(OxfordAscReader, TableStartsAtTheFirstChannelLineAfterTheHeader) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> between;  // lines between the last key line and the table
+        std::string first;                 // the first line of the table, its count from column 8
+    };
+    const std::vector<Row> rows = {
+        {"heading and a label from 0", {"Channel     Contents"}, "   0             7"},
+        {"tab between label and count", {""}, "0\t     7"},
+        {"count with decimals", {"Channel Counts"}, "  1    7.0 "},
+        {"lines that are not channel lines",
+         {"Channel 1 of 4", "1 x", "-1 5", "1 2 3", "1.5 7", "12", "1 +", "1 7e"},
+         "     1       7"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Export file;
+        file.header.resize(9);
+        for (const std::string& l : row.between)
+            file.header.push_back(l);
+        file.lines[0] = row.first;
+        State state;
+        ReaderResult r = convert(state, file.bytes());
+        ASSERT_TRUE(r.complete()) << r.reason;
+        EXPECT_EQ(counts(state, 4), (std::vector<std::int32_t>{7, 20, 30, 40}));
     }
 }
 

@@ -114,32 +114,39 @@ TEST(ExampleSources, CanberraValuesStandAtTheirColumns) {
     EXPECT_EQ(count, counts[299]);
 }
 
-TEST(ExampleSources, OxfordHeaderHasFifteenLinesAndFixedColumns) {
-    SourceParams p = params(128, LineEnd::cr);
-    p.energy_slope = 0.5;
-    std::vector<std::string> lines = split_lines(oxford_asc(p));
-    ASSERT_EQ(lines.size(), 15u + 128u);
+TEST(ExampleSources, OxfordFollowsTheTwelveLinesOfACurrentExport) {
+    SourceParams p = params(128, LineEnd::crlf);
+    p.start = {2025, 8, 28, 12, 55, 7};
+    p.live_seconds = 129600.0;
+    p.real_seconds = 129691.0;
+    p.sample = U"Ge-1";
+    p.energy_zero = 0.541;
+    p.energy_slope = 0.498;
+    p.energy_quad = 2.605e-7;
+    const std::string file = oxford_asc(p);
+    std::vector<std::string> lines = split_lines(file);
+    ASSERT_EQ(lines.size(), 12u + 128u);
+    const std::vector<std::string> header = {
+        "ID: Ge-1" + std::string(68, ' '),
+        "",
+        "Acquisition Date:  28-Aug-2025 12:55",
+        "Elapsed Real Time:        129691.00",
+        "Elapsed Live Time:        129600.00",
+        "Conversion Gain:                128                 Calibration",
+        "High Voltage:                     0               A =   5.410E-001",
+        "Coarse Gain:                      0               B =   4.980E-001",
+        "Fine Gain:                     2.08               C =   2.605E-007",
+        "",
+        "",
+        "Channel     Contents",
+    };
+    for (std::size_t i = 0; i < header.size(); ++i)
+        EXPECT_EQ(lines[i], header[i]) << "line " << i + 1;
     std::vector<std::int32_t> counts = spectrum_counts(128, 42, p.live_seconds);
-    bool gain = false, date = false, slope = false;
-    for (std::size_t i = 0; i < 15; ++i) {
-        const std::string& l = lines[i];
-        if (l.find("Conversion Gain:") != std::string::npos) {
-            gain = true;
-            EXPECT_EQ(cols(l, 27, 36), "       128");
-        }
-        if (l.find("Acquisition Date:") != std::string::npos) {
-            date = true;
-            EXPECT_EQ(cols(l, 19, 36), " 15-Jul-2003 09:41");
-        }
-        if (l.find("B =") != std::string::npos) {
-            slope = true;
-            EXPECT_EQ(cols(l, 50, 56), "B = 0.5");
-        }
-    }
-    EXPECT_TRUE(gain && date && slope);
-    EXPECT_EQ(lines[9], "ID:");
-    EXPECT_EQ(std::stoll(cols(lines[15 + 5], 8, 106)), counts[5]);
-    EXPECT_EQ(cols(lines[15 + 5], 1, 7), "     5 ");
+    EXPECT_EQ(cols(lines[12], 1, 4), "   0");
+    EXPECT_EQ(cols(lines[12 + 5], 1, 4), "   5");
+    EXPECT_EQ(std::stoll(cols(lines[12 + 5], 5, 18)), counts[5]);
+    EXPECT_EQ(file.substr(file.size() - 2), "\r\n");
 }
 
 TEST(ExampleSources, JaeriDatHoldsTimesThenChannelsInFieldsOfEight) {
@@ -210,7 +217,8 @@ TEST(ExampleSources, LaboBinaryLayouts) {
         EXPECT_EQ(o.bytes(0, 32), "\x8E\x8E\x97\xBF" + std::string(28, ' '));
         EXPECT_EQ(o.bytes(32, 9), "02-JUL-16");
         EXPECT_EQ(o.bytes(41, 8), "14:23:37");
-        EXPECT_EQ(o.i16(56), 100);
+        // A LIST header counts the channels after the two time values.
+        EXPECT_EQ(o.i16(56), layout == Layout::labo_old ? 100 : 98);
         EXPECT_EQ(o.f32(68), 0.0001f);
         EXPECT_EQ(o.f32(72), 0.5f);
         EXPECT_EQ(o.f32(76), 2.0f);
@@ -314,7 +322,9 @@ TEST(ExampleSources, ExpectedCountsAndDescriptions) {
 
     p.sample = U"Sample with more than sixty-four characters, which the reader cuts at 63";
     EXPECT_EQ(expected_conversion(Layout::canberra_txt, p).sample_desc, p.sample.substr(0, 63));
-    EXPECT_EQ(expected_conversion(Layout::oxford_asc, p).sample_desc, p.sample.substr(0, 63));
+    // The ID line's blank after "ID:" comes first.
+    EXPECT_EQ(expected_conversion(Layout::oxford_asc, p).sample_desc,
+              U" " + p.sample.substr(0, 62));
 }
 
 TEST(ExampleSources, ParametersOutOfRangeAreRefused) {
