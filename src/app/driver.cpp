@@ -1,8 +1,10 @@
 #include "app/driver.hpp"
 
 #include <array>
+#include <map>
 
 #include "app/org_types.hpp"
+#include "app/recognition.hpp"
 #include "listing/actions.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
@@ -42,17 +44,60 @@ constexpr std::array<ChnEditAction, 9> chn_edit_actions = {
 
 constexpr std::size_t summary_lines = 30;
 
+// Reads the source under the chosen type. When it does not read, the reason ends with the
+// layouts the file fits, found in the bytes already loaded; a good file never pays for that.
+ReaderResult read_as_chosen(State& state, const OrgType& type) {
+    readers::LoadedSource source;
+    ReaderResult result = readers::run_reader(state, *type.layout, &source);
+    if (!result.complete() && source.loaded)
+        result.reason += "; " + fits_text(fitting_types(source.bytes));
+    return result;
+}
+
+// Reads the source with the one layout it fits; a file that fits none or several is not read.
+ReaderResult read_fitting_layout(State& state) {
+    readers::LoadedSource source = readers::load_source_file(state.org_path);
+    if (!source.loaded)
+        return source.failure;
+    const std::vector<const OrgType*> fits = fitting_types(source.bytes);
+    if (fits.size() == 1)
+        return read_as(state, *fits.front(), source.bytes);
+    ReaderResult result;
+    result.outcome = Outcome::read_error;
+    if (fits.empty()) {
+        result.reason = "it fits no layout";
+    } else {
+        result.reason = "it fits more than one layout: ";
+        for (std::size_t i = 0; i < fits.size(); ++i)
+            result.reason += (i > 0 ? ", " : "") + std::string(fits[i]->caption);
+    }
+    return result;
+}
+
+// What names one CHN file: its path, with the case of letters ignored where the file system
+// ignores it.
+std::string output_key(std::string path) {
+#ifdef _WIN32
+    for (char& c : path)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+#endif
+    return path;
+}
+
 }  // namespace
 
 ReaderResult convert_current(State& state) {
     const OrgType* type = find_org_type(state.org_type);
     ReaderResult result;
-    if (type == nullptr || type->reader == nullptr) {
+    if (state.org_type == org_type_auto) {
+        result = read_fitting_layout(state);
+    } else if (type == nullptr || type->layout == nullptr) {
         result.outcome = Outcome::read_error;
         result.reason = type == nullptr ? "no file type is chosen"
                                         : std::string(type->caption) + " files have no reader";
     } else {
-        result = type->reader(state);
+        result = read_as_chosen(state, *type);
     }
     if (result.complete()) {
         try {
@@ -75,6 +120,9 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
     // Temporary files that a killed converter left in the destination go before new ones come.
     if (!paths.empty())
         spectrum::remove_stale_temporaries(spectrum::fs_path(state.chn_dir));
+    // The CHN files this batch has written, each with the source it came from: a later source
+    // of the same output name does not overwrite it.
+    std::map<std::string, std::string> written;
     for (int i = 0; i < report.selected; ++i) {
         const std::string& path = paths[static_cast<std::size_t>(i)];
         if (progress && !progress(i, report.selected, file_name_of(path))) {
@@ -82,11 +130,26 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
             break;
         }
         state.org_path = path;
+        std::string output;
+        try {
+            output = spectrum::chn_output_path(state);
+        } catch (const spectrum::SpectrumError&) {
+            // No output name: the conversion itself reports it.
+        }
+        const auto earlier = output.empty() ? written.end() : written.find(output_key(output));
+        if (earlier != written.end()) {
+            report.failures.push_back({path, file_name_of(output) + " was already written from " +
+                                                 earlier->second + " in this batch"});
+            continue;
+        }
         ReaderResult result = convert_current(state);
-        if (result.complete())
+        if (result.complete()) {
             ++report.converted;
-        else
+            if (!output.empty())
+                written.emplace(output_key(output), file_name_of(path));
+        } else {
             report.failures.push_back({path, result.reason});
+        }
     }
     return report;
 }

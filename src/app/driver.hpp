@@ -12,6 +12,9 @@ namespace brandel::app {
 
 inline constexpr std::int16_t mode_fileconv = 100;
 inline constexpr std::int16_t mode_chn_edit = 200;
+/// The org_type of a batch that reads each file with the one layout it fits (the command
+/// line's automatic type); the window never chooses it.
+inline constexpr std::int16_t org_type_auto = -2;
 
 /// What the driver needs of the window: besides what a listing needs, the source pane and the
 /// refresh of the destination list. The window implements it; tests and the command line
@@ -43,7 +46,8 @@ struct BatchReport {
 readers::ReaderResult convert_current(spectrum::State& state);
 
 /// Converts source files given by their full paths, in order, into chn_dir (which must end in a
-/// separator). `progress` is called before each file as Host::progress is.
+/// separator). `progress` is called before each file as Host::progress is. A batch writes each
+/// CHN file once: a later source with the output name of a file the batch has written fails.
 BatchReport convert_paths(spectrum::State& state, const std::vector<std::string>& paths,
                           const std::function<bool(int, int, const std::string&)>& progress);
 

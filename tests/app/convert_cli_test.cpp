@@ -74,7 +74,7 @@ TEST(ConvertCli, FailuresAreListedAndCounted) {
     CliRun r = run({"--type", "canberra-txt", "--out", out.dir(), good, bad, gone});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty()) << "nothing on standard output when converting";
-    EXPECT_EQ(r.err, bad + ": header key \"Channel No\" not found\n" + gone +
+    EXPECT_EQ(r.err, bad + ": header key \"Channel No\" not found; it fits no layout\n" + gone +
                          ": File does not exist.\nconverted 1 of 3 files\n");
     EXPECT_TRUE(out.exists("good.chn"));
     EXPECT_FALSE(out.exists("bad.chn"));

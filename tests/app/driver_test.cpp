@@ -102,15 +102,43 @@ TEST_F(DriverTest, ConvertsSelectedEntriesInListOrder) {
     EXPECT_EQ(host.refreshes, 1);
 }
 
-TEST_F(DriverTest, LaterEntryWithSameBaseNameReplacesEarlier) {
-    src.write("a.1.txt", canberra("first", 10, {1}));
-    src.write("a.txt", canberra("second", 10, {2}));
-    host.entries = {{"a.1.txt", true}, {"a.txt", true}};
+TEST_F(DriverTest, OneBatchWritesEachChnNameOnce) {
+    src.write("a.TXT", canberra("first", 10, {1}));
+    src.write("a.dat", canberra("second", 10, {2}));
+    src.write("ge1.0715.TXT", canberra("third", 10, {3}));
+    src.write("ge1.0716.TXT", canberra("fourth", 10, {4}));
+    dst.write("ge1.chn", "from an earlier batch");
+    host.entries = {
+        {"a.TXT", true}, {"a.dat", true}, {"ge1.0715.TXT", true}, {"ge1.0716.TXT", true}};
     Command1_Click(state, host);
 
-    std::string chn = dst.read("a.chn");
-    ASSERT_EQ(chn.size(), 32u + 4u + 512u);
-    EXPECT_EQ(chn[32], 2) << "the later file in the list wins";
+    EXPECT_EQ(dst.read("a.chn").at(32), 1) << "the first file's CHN stays";
+    EXPECT_EQ(dst.read("ge1.chn").at(32), 3) << "a file of an earlier batch is replaced";
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0],
+              "Converted 2 of 4 selected files.\n"
+              "\na.dat: a.chn was already written from a.TXT in this batch"
+              "\nge1.0716.TXT: ge1.chn was already written from ge1.0715.TXT in this batch");
+
+    // The next batch replaces them as any batch does.
+    host.entries = {{"a.dat", true}};
+    host.messages.clear();
+    Command1_Click(state, host);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(dst.read("a.chn").at(32), 2);
+}
+
+TEST_F(DriverTest, SourceThatDidNotConvertLeavesItsNameFree) {
+    src.write("a.TXT", "not a report");
+    src.write("a.dat", canberra("second", 10, {2}));
+    host.entries = {{"a.TXT", true}, {"a.dat", true}};
+    Command1_Click(state, host);
+
+    EXPECT_EQ(dst.read("a.chn").at(32), 2);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0],
+              "Converted 1 of 2 selected files.\n"
+              "\na.TXT: header key \"Channel No\" not found; it fits no layout");
 }
 
 TEST_F(DriverTest, FailingFileWritesNothingAndKeepsExistingChn) {
@@ -131,7 +159,7 @@ TEST_F(DriverTest, FailingFileWritesNothingAndKeepsExistingChn) {
     ASSERT_EQ(host.messages.size(), 1u) << "one summary, no message per file";
     EXPECT_EQ(host.messages[0],
               "Converted 2 of 4 selected files.\n"
-              "\nb.txt: header key \"Live Time\" not found"
+              "\nb.txt: header key \"Live Time\" not found; it fits no layout"
               "\ngone.txt: File does not exist.");
     EXPECT_EQ(host.busy_changes, (std::vector<bool>{true, false}));
 }

@@ -1,0 +1,48 @@
+#include "app/recognition.hpp"
+
+#include <memory>
+
+namespace brandel::app {
+
+std::vector<const OrgType*> fitting_types(std::string_view bytes) {
+    std::vector<const OrgType*> fits;
+    // One scratch record for all the readings; the record is large, so it lives on the heap.
+    auto scratch = std::make_unique<spectrum::State>();
+    for (const OrgType& type : org_types())
+        if (type.layout != nullptr &&
+            readers::read_source(*scratch, *type.layout, bytes).complete())
+            fits.push_back(&type);
+    return fits;
+}
+
+readers::ReaderResult read_as(spectrum::State& state, const OrgType& type, std::string_view bytes) {
+    if (type.layout == nullptr) {
+        readers::ReaderResult result;
+        result.outcome = readers::Outcome::read_error;
+        result.reason = std::string(type.caption) + " files have no reader";
+        return result;
+    }
+    return readers::read_source(state, *type.layout, bytes);
+}
+
+std::string fits_text(const std::vector<const OrgType*>& fits) {
+    if (fits.empty())
+        return "it fits no layout";
+    std::string text = "it reads as ";
+    for (std::size_t i = 0; i < fits.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == fits.size() ? " or " : ", ";
+        text += fits[i]->caption;
+    }
+    return text;
+}
+
+Recognition recognise_file(const std::string& path) {
+    Recognition r;
+    r.source = readers::load_source_file(path);
+    if (r.source.loaded)
+        r.fits = fitting_types(r.source.bytes);
+    return r;
+}
+
+}  // namespace brandel::app
