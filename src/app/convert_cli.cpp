@@ -1,11 +1,13 @@
 #include "app/convert_cli.hpp"
 
+#include <charconv>
 #include <filesystem>
 #include <ostream>
 
 #include "app/driver.hpp"
 #include "app/file_list.hpp"
 #include "app/org_types.hpp"
+#include "app/recognition.hpp"
 #include "brandel/version.hpp"
 #include "listing/actions.hpp"
 #include "listing/listing.hpp"
@@ -20,6 +22,7 @@ namespace {
 
 constexpr const char* usage_text =
     "usage: brandel-convert --type TYPE [--out DIR] FILE...\n"
+    "       brandel-convert --info [--type TYPE] FILE...\n"
     "       brandel-convert --list DIR [--csv]\n"
     "       brandel-convert --help\n"
     "       brandel-convert --version\n"
@@ -27,8 +30,14 @@ constexpr const char* usage_text =
     "--type TYPE    the ORG file type: a name or its index\n"
     "               canberra-txt (0), labo-new (1), kaihouken-dat (3), kaihouken-csv (4),\n"
     "               labo-old (5), labo-list (6), kaihouken-txt (7), oxford-asc (8).\n"
+    "               auto: each file is read with the one layout it fits; a file that fits\n"
+    "               none, or more than one, is not converted.\n"
     "--out DIR      destination folder (default: the current folder); must exist.\n"
     "FILE...        converted in the order given, each into DIR/<base name>.chn.\n"
+    "--info         converts nothing: prints one TAB-separated line per file, its name, the\n"
+    "               layouts it fits, then as read with --type (default auto): channels,\n"
+    "               start date, start time, live and real time (s), energy zero, slope,\n"
+    "               quad and the sample description, or \"error\" and the reason.\n"
     "--list DIR     prints the comment listing of the CHN files of DIR (TAB separated).\n"
     "--csv          with --list: the same rows as CSV.\n";
 
@@ -39,6 +48,8 @@ struct Options {
     std::string type;
     bool has_type = false;
     std::string out_dir = ".";
+    bool has_out = false;
+    bool info = false;
     std::string list_dir;
     bool has_list = false;
     bool csv = false;
@@ -82,6 +93,9 @@ std::string parse(const std::vector<std::string>& args, Options& o) {
         } else if (name == "--out") {
             if (!value(o.out_dir))
                 return "--out needs a DIR";
+            o.has_out = true;
+        } else if (a == "--info") {
+            o.info = true;
         } else if (name == "--list") {
             if (!value(o.list_dir))
                 return "--list needs a DIR";
@@ -104,19 +118,32 @@ bool is_directory(const std::string& dir) {
     return std::filesystem::is_directory(spectrum::fs_path(dir), ec);
 }
 
-int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
-    const OrgType* type = find_org_type(o.type);
+// The org_type that --type names ("auto" included); an error message when it names none.
+std::string chosen_type(const std::string& name, std::int16_t& org_type) {
+    if (name == "auto") {
+        org_type = org_type_auto;
+        return {};
+    }
+    const OrgType* type = find_org_type(name);
     if (type == nullptr)
-        return usage_error(err, "unknown type " + o.type);
-    if (type->reader == nullptr)
-        return usage_error(err, "type " + std::string(type->name) + " has no reader");
+        return "unknown type " + name;
+    if (type->layout == nullptr)
+        return "type " + std::string(type->name) + " has no reader";
+    org_type = type->index;
+    return {};
+}
+
+int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
+    std::int16_t org_type = 0;
+    if (std::string error = chosen_type(o.type, org_type); !error.empty())
+        return usage_error(err, error);
     if (o.files.empty())
         return usage_error(err, "no files to convert");
     if (!is_directory(o.out_dir))
         return usage_error(err, "no such folder " + o.out_dir);
 
     spectrum::State state;
-    state.org_type = type->index;
+    state.org_type = org_type;
     state.run_mode = mode_fileconv;
     state.chn_dir = spectrum::with_trailing_separator(o.out_dir);
     const int total = static_cast<int>(o.files.size());
@@ -125,8 +152,7 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
         convert_paths(state, o.files, [&](int done, int all, const std::string& name) {
             if (show_progress)
                 err << "\rconverting " << done + 1 << " of " << all << ": "
-                    << spectrum::escape_controls(name) << "\x1b[K"
-                    << std::flush;
+                    << spectrum::escape_controls(name) << "\x1b[K" << std::flush;
             return true;
         });
     if (show_progress)
@@ -136,6 +162,83 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
     if (!report.failures.empty())
         err << "converted " << report.converted << " of " << report.selected << " files\n";
     return report.failures.empty() ? 0 : 1;
+}
+
+// Seconds of a tick count (20 ms), exactly, with two decimals: 180012 gives 3600.24.
+std::string seconds_text(std::int32_t ticks) {
+    const long long hundredths = 2LL * ticks;
+    const long long whole = (hundredths < 0 ? -hundredths : hundredths);
+    std::string text = std::to_string(whole / 100) + ".";
+    text += static_cast<char>('0' + whole % 100 / 10);
+    text += static_cast<char>('0' + whole % 10);
+    return hundredths < 0 ? "-" + text : text;
+}
+
+// The shortest text that reads back as the same 32-bit float.
+std::string float_text(float value) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+// A record text as one field of a TAB-separated line: control characters become blanks and
+// trailing blanks go.
+std::string info_text(std::u32string_view text) {
+    std::u32string t(text);
+    for (char32_t& c : t)
+        if (c < 0x20 || c == 0x7F)
+            c = U' ';
+    const std::size_t end = t.find_last_not_of(U' ');
+    t.resize(end == std::u32string::npos ? 0 : end + 1);
+    return spectrum::to_utf8(t);
+}
+
+// One line of --info: the file, the layouts it fits, then the reading under the chosen type.
+bool print_info(const std::string& path, std::int16_t org_type, spectrum::State& state,
+                std::ostream& out) {
+    const Recognition r = recognise_file(path);
+    std::string fits;
+    for (const OrgType* t : r.fits)
+        fits += (fits.empty() ? "" : ",") + std::string(t->name);
+    readers::ReaderResult result = r.source.failure;
+    if (r.source.loaded) {
+        if (org_type == org_type_auto) {
+            result = read_as_fitting(state, r.source.bytes, r.fits);
+        } else {
+            result = read_as(state, *find_org_type(org_type), r.source.bytes);
+            if (!result.complete())
+                result.reason += "; " + fits_text(r.fits);
+        }
+    }
+    out << spectrum::escape_controls(path) << '\t' << (fits.empty() ? "none" : fits) << '\t';
+    if (!result.complete()) {
+        out << "error\t" << spectrum::escape_controls(result.reason) << '\n';
+        return false;
+    }
+    const spectrum::ChnHeader& h = state.chn_header;
+    const spectrum::ChnTrailer& t = state.chn_trailer;
+    out << h.num_channels << '\t' << spectrum::to_utf8(h.start_date.view()) << '\t'
+        << spectrum::to_utf8(h.start_time.view()) << '\t' << seconds_text(h.live_time) << '\t'
+        << seconds_text(h.real_time) << '\t' << float_text(t.energy_zero) << '\t'
+        << float_text(t.energy_slope) << '\t' << float_text(t.energy_quad) << '\t'
+        << info_text(t.sample_desc.view()) << '\n';
+    return true;
+}
+
+int info(const Options& o, std::ostream& out, std::ostream& err) {
+    std::int16_t org_type = org_type_auto;
+    if (o.has_type)
+        if (std::string error = chosen_type(o.type, org_type); !error.empty())
+            return usage_error(err, error);
+    if (o.files.empty())
+        return usage_error(err, "no files to look at");
+    if (o.has_out)
+        return usage_error(err, "--info writes no files, so it takes no --out");
+    spectrum::State state;
+    bool all_read = true;
+    for (const std::string& path : o.files)
+        all_read = print_info(path, org_type, state, out) && all_read;
+    return all_read ? 0 : 1;
 }
 
 // The destination pane of a listing without a window: the CHN files of one folder, in the order
@@ -249,12 +352,14 @@ int run_convert_cli(const std::vector<std::string>& args, std::ostream& out, std
         return 0;
     }
     if (o.has_list) {
-        if (o.has_type || !o.files.empty())
+        if (o.has_type || o.info || !o.files.empty())
             return usage_error(err, "--list takes a folder and no files");
         return list(o, out, err);
     }
     if (o.csv)
         return usage_error(err, "--csv goes with --list");
+    if (o.info)
+        return info(o, out, err);
     if (!o.has_type)
         return usage_error(err, "no --type given");
     return convert(o, err, err_is_terminal);

@@ -59,19 +59,7 @@ ReaderResult read_fitting_layout(State& state) {
     readers::LoadedSource source = readers::load_source_file(state.org_path);
     if (!source.loaded)
         return source.failure;
-    const std::vector<const OrgType*> fits = fitting_types(source.bytes);
-    if (fits.size() == 1)
-        return read_as(state, *fits.front(), source.bytes);
-    ReaderResult result;
-    result.outcome = Outcome::read_error;
-    if (fits.empty()) {
-        result.reason = "it fits no layout";
-    } else {
-        result.reason = "it fits more than one layout: ";
-        for (std::size_t i = 0; i < fits.size(); ++i)
-            result.reason += (i > 0 ? ", " : "") + std::string(fits[i]->caption);
-    }
-    return result;
+    return read_as_fitting(state, source.bytes, fitting_types(source.bytes));
 }
 
 // What names one CHN file: its path, with the case of letters ignored where the file system

@@ -25,6 +25,22 @@ readers::ReaderResult read_as(spectrum::State& state, const OrgType& type, std::
     return readers::read_source(state, *type.layout, bytes);
 }
 
+readers::ReaderResult read_as_fitting(spectrum::State& state, std::string_view bytes,
+                                      const std::vector<const OrgType*>& fits) {
+    if (fits.size() == 1)
+        return read_as(state, *fits.front(), bytes);
+    readers::ReaderResult result;
+    result.outcome = readers::Outcome::read_error;
+    if (fits.empty()) {
+        result.reason = "it fits no layout";
+    } else {
+        result.reason = "it fits more than one layout: ";
+        for (std::size_t i = 0; i < fits.size(); ++i)
+            result.reason += (i > 0 ? ", " : "") + std::string(fits[i]->caption);
+    }
+    return result;
+}
+
 std::string fits_text(const std::vector<const OrgType*>& fits) {
     if (fits.empty())
         return "it fits no layout";

@@ -23,6 +23,12 @@ std::vector<const OrgType*> fitting_types(std::string_view bytes);
 /// A type without a reader gives a read_error outcome.
 readers::ReaderResult read_as(spectrum::State& state, const OrgType& type, std::string_view bytes);
 
+/// Reads `bytes` with the one layout among `fits` (as fitting_types found them); when none or
+/// several fit nothing is read and the reason names them: "it fits no layout", "it fits more
+/// than one layout: Labo(Old), Labo(LIST)".
+readers::ReaderResult read_as_fitting(spectrum::State& state, std::string_view bytes,
+                                      const std::vector<const OrgType*>& fits);
+
 /// The end of a failure's reason that names the layouts a file fits: "it reads as
 /// CANBERRA(txt)", "it reads as Labo(Old) or Labo(LIST)", or "it fits no layout".
 std::string fits_text(const std::vector<const OrgType*>& fits);

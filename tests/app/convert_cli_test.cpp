@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ TEST(ConvertCli, UsageErrorsExitWithTwo) {
         {"--type", "0", "--out", dir.dir() + "missing", file},
         {"--type"},  // option without value
         {"--csv"},   // --csv without --list
+        {"--info"},  // nothing to look at
+        {"--info", "--type", "naig", file},
+        {"--info", "--out", dir.dir(), file},  // --info writes nothing
+        {"--info", "--list", dir.dir()},
     };
     for (const auto& args : cases) {
         CliRun r = run(args);
@@ -82,6 +87,73 @@ TEST(ConvertCli, FailuresAreListedAndCounted) {
     CliRun ok = run({"--type=0", "--out=" + out.dir(), good});
     EXPECT_EQ(ok.status, 0);
     EXPECT_TRUE(ok.err.empty());
+}
+
+// The files of each layout as the examples folder holds them, written into `dir`.
+std::map<tools::Layout, std::string> write_examples(const brandel::test_support::TempDir& dir) {
+    std::map<tools::Layout, std::string> paths;
+    for (const tools::ExampleFile& f : tools::example_files())
+        paths[f.layout] = dir.write(f.name, tools::make_source(f.layout, f.params));
+    return paths;
+}
+
+TEST(ConvertCli, AutoTypeReadsEachFileWithTheOneLayoutItFits) {
+    brandel::test_support::TempDir src, out;
+    auto paths = write_examples(src);
+    const std::string none = src.write("notes.txt", "measured on Tuesday\r\n");
+    CliRun r = run({"--type", "auto", "--out", out.dir(), paths[tools::Layout::canberra_txt],
+                    paths[tools::Layout::labo_new], paths[tools::Layout::kaihouken_csv],
+                    paths[tools::Layout::labo_list], paths[tools::Layout::oxford_asc],
+                    paths[tools::Layout::labo_old], none});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, paths[tools::Layout::labo_old] +
+                         ": it fits more than one layout: Labo(Old), Labo(LIST)\n" + none +
+                         ": it fits no layout\nconverted 5 of 7 files\n");
+    for (const char* chn :
+         {"S0123.chn", "labo_new.chn", "ge1_0715.chn", "labo_list.chn", "nai_0705.chn"})
+        EXPECT_TRUE(out.exists(chn)) << chn;
+    EXPECT_FALSE(out.exists("labo_old.chn"));
+    EXPECT_FALSE(out.exists("notes.chn"));
+
+    // Each file is read with its own layout: the same bytes as under its own type.
+    brandel::test_support::TempDir own;
+    ASSERT_EQ(
+        run({"--type", "oxford-asc", "--out", own.dir(), paths[tools::Layout::oxford_asc]}).status,
+        0);
+    EXPECT_EQ(out.read("nai_0705.chn"), own.read("nai_0705.chn"));
+}
+
+TEST(ConvertCli, InfoPrintsWhatEachFileFitsAndHowItReads) {
+    brandel::test_support::TempDir src;
+    auto paths = write_examples(src);
+    const std::string none = src.write("notes.txt", "measured on Tuesday\r\n");
+    const std::string gone = src.dir() + "gone.asc";
+    const std::string oxford = paths[tools::Layout::oxford_asc];
+    const std::string labo_old = paths[tools::Layout::labo_old];
+
+    CliRun r = run({"--info", oxford, labo_old, none, gone});
+    EXPECT_EQ(r.status, 1) << "not every file reads";
+    EXPECT_TRUE(r.err.empty());
+    EXPECT_EQ(r.out, oxford +
+                         "\toxford-asc\t512\t05Jul031\t083000\t900.52\t912.38\t-1.25\t3.05\t"
+                         "1.2e-05\t 海水試料 NaI 測定 St.3\n" +
+                         labo_old +
+                         "\tlabo-old,labo-list\terror\tit fits more than one layout: Labo(Old), "
+                         "Labo(LIST)\n" +
+                         none + "\tnone\terror\tit fits no layout\n" + gone +
+                         "\tnone\terror\tFile does not exist.\n");
+
+    // Under a chosen type: the reading of that type (a LIST reading takes its times from the
+    // first two values), or why not and what the file fits.
+    r = run({"--info", "--type", "labo-list", labo_old, paths[tools::Layout::canberra_txt]});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, labo_old +
+                         "\tlabo-old,labo-list\t515\t16JUL02 \t142337\t2.94\t5.42\t0\t1\t"
+                         "0\tfrom Labo LIST data\n" +
+                         paths[tools::Layout::canberra_txt] +
+                         "\tcanberra-txt\terror\tstart date ': e  Ti' is not a date; it reads as "
+                         "CANBERRA(txt)\n");
+    EXPECT_EQ(run({"--info", "--type", "auto", oxford}).status, 0);
 }
 
 // Names that Linux allows: colons and backslashes are part of a file name, and a name with a
