@@ -54,6 +54,7 @@ run: build
 
 bench: build
 	@$(BUILD)/bench/brandel-bench
+	@if [ -x $(BUILD)/bench/brandel-plot-bench ]; then $(BUILD)/bench/brandel-plot-bench; fi
 
 fuzz:
 	@$(MAKE) --no-print-directory -f fuzz/fuzz.mk

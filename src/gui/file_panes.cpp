@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QStyle>
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "app/file_list.hpp"
 #include "spectrum/paths.hpp"
@@ -195,6 +197,11 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
 }
 
 void FileList::set_path(const std::string& folder) {
+    if (folder != path_) {
+        // Another folder: nothing of the old one stays selected.
+        clear();
+        names_.clear();
+    }
     path_ = folder;
     refresh();
 }
@@ -205,17 +212,38 @@ void FileList::set_pattern(const std::string& pattern) {
 }
 
 void FileList::refresh() {
-    clear();
-    names_.clear();
-    if (path_.empty())
-        return;
-    try {
-        names_ = app::list_files(path_, pattern_);
-    } catch (const std::filesystem::filesystem_error&) {
-        // The folder list reports a folder that cannot be read; here it simply lists nothing.
+    std::set<std::string> selected;
+    for (int i = 0; i < entry_count(); ++i)
+        if (entry_selected(i))
+            selected.insert(names_[static_cast<std::size_t>(i)]);
+    const int row = currentRow();
+    const std::string current = row >= 0 && row < entry_count() ? entry(row) : std::string();
+    const int scrolled = verticalScrollBar()->value();
+
+    std::vector<std::string> names;
+    if (!path_.empty()) {
+        try {
+            names = app::list_files(path_, pattern_);
+        } catch (const std::filesystem::filesystem_error&) {
+            // The folder list reports a folder that cannot be read; here it simply lists nothing.
+        }
     }
-    for (const std::string& name : names_)
-        addItem(qt_text(name));
+    QSignalBlocker block(this);
+    clear();
+    names_ = std::move(names);
+    QListWidgetItem* current_item = nullptr;
+    for (const std::string& name : names_) {
+        auto* item = new QListWidgetItem(qt_text(name), this);
+        if (selected.count(name) != 0)
+            item->setSelected(true);
+        if (name == current)
+            current_item = item;
+    }
+    if (current_item)
+        setCurrentItem(current_item, QItemSelectionModel::NoUpdate);
+    verticalScrollBar()->setValue(scrolled);
+    block.unblock();
+    emit currentRowChanged(currentRow());
 }
 
 bool FileList::entry_selected(int index) const {

@@ -47,6 +47,8 @@ class DirList : public QTreeWidget {
     /// Moves to a folder and lists it, then emits path_changed. A folder that cannot be read
     /// leaves the list as it was, emits open_failed and returns false.
     bool open(const std::string& folder);
+    /// Lists the current folder again.
+    bool reopen() { return open(path_); }
 
   signals:
     void path_changed();
@@ -72,7 +74,8 @@ class FileList : public QListWidget {
     const std::string& pattern() const { return pattern_; }
     void set_path(const std::string& folder);
     void set_pattern(const std::string& pattern);
-    /// Reads the folder again. A folder that cannot be read shows an empty list.
+    /// Reads the folder again, keeping the selected and the current file where they are still
+    /// listed. A folder that cannot be read shows an empty list.
     void refresh();
 
     int entry_count() const { return static_cast<int>(names_.size()); }

@@ -3,14 +3,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +30,9 @@
 
 #include "gui/file_panes.hpp"
 #include "gui/grid_editor_window.hpp"
+#include "gui/preview_pane.hpp"
+#include "gui/preview_reading.hpp"
+#include "gui/spectrum_plot.hpp"
 #include "temp_dir.hpp"
 
 using brandel::gui::DirList;
@@ -85,23 +94,46 @@ class MainWindowTest : public QObject {
 
   private:
     std::unique_ptr<TempDir> cwd_;
+    std::unique_ptr<TempDir> settings_dir_;
     std::unique_ptr<MainWindow> window_;
     std::vector<std::string> messages_;
 
-    // Opens a fresh window whose panes start in a fresh folder holding `files`.
+    QString settings_file() const {
+        return QString::fromStdString((settings_dir_->path() / "brandel.ini").string());
+    }
+
+    // Opens a fresh window, with nothing remembered, whose panes start in a fresh folder
+    // holding `files`.
     void open_window(const Names& files, const Names& folders = {}) {
         window_.reset();
         cwd_ = std::make_unique<TempDir>();
+        settings_dir_ = std::make_unique<TempDir>();
         for (const std::string& name : files)
             cwd_->write(name, good_report);
         for (const std::string& name : folders)
             std::filesystem::create_directory(cwd_->path() / name);
         QVERIFY(QDir::setCurrent(QString::fromStdString(cwd_->path().string())));
-        window_ = std::make_unique<MainWindow>();
+        reopen_window();
+    }
+    // Closes the window and opens it again with the same settings, as a restart does.
+    void reopen_window() {
+        if (window_)
+            window_->close();
+        window_.reset();
+        window_ = std::make_unique<MainWindow>(nullptr, settings_file());
         messages_.clear();
         window_->set_message_sink([this](const std::string& text) { messages_.push_back(text); });
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void press_start() const {
+        QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
+    }
+    void set_current(FileList* list, const std::string& name) const {
+        const QList<QListWidgetItem*> found =
+            list->findItems(QString::fromStdString(name), Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        list->setCurrentItem(found.front(), QItemSelectionModel::NoUpdate);
     }
 
     template <typename T>
@@ -169,7 +201,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(file1->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(file2->pattern(), std::string("*.chn"));
         QCOMPARE(entries(file2), (Names{"x.chn", "Y.CHN"}));
-        QVERIFY(!file2->isEnabled());
         QCOMPARE(file2->selectionMode(), QAbstractItemView::NoSelection);
 
         QStringList menu;
@@ -178,55 +209,68 @@ class MainWindowTest : public QObject {
             menu << (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
         QCOMPARE(menu, (QStringList{"FILEconv", "CHN_edit", "-", "exit"}));
-        QCOMPARE(find<QMenu>(QStringLiteral("fcv"))->title(), QStringLiteral("File"));
+        // "&File": shown as "File", opened with Alt+F.
+        QCOMPARE(find<QMenu>(QStringLiteral("fcv"))->title(), QStringLiteral("&File"));
+        QVERIFY(window_->status_text().isEmpty());
     }
 
-    void keepsTheDesignGeometry_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Frame1") << "Frame1" << QRect(8, 8, 201, 233);
-        QTest::newRow("Drive1") << "Drive1" << QRect(8, 16, 185, 20);
-        QTest::newRow("Dir1") << "Dir1" << QRect(8, 40, 185, 62);
-        QTest::newRow("File1") << "File1" << QRect(8, 112, 185, 114);
-        QTest::newRow("Frame2") << "Frame2" << QRect(264, 8, 209, 233);
-        QTest::newRow("Dir2") << "Dir2" << QRect(8, 40, 193, 62);
-        QTest::newRow("File2") << "File2" << QRect(8, 112, 193, 114);
-        QTest::newRow("Command1") << "Command1" << QRect(216, 112, 41, 33);
-        QTest::newRow("Frame3") << "Frame3" << QRect(8, 248, 465, 81);
-        QTest::newRow("Option1_2") << "Option1_2" << QRect(224, 16, 49, 25);
-        QTest::newRow("Option1_3") << "Option1_3" << QRect(296, 16, 121, 25);
-        QTest::newRow("Option1_8") << "Option1_8" << QRect(8, 32, 113, 25);
-        QTest::newRow("Option1_6") << "Option1_6" << QRect(120, 48, 113, 25);
+    // The window is built from layouts: at any font size every caption shows whole.
+    void captionsFitAtEveryFontSize_data() {
+        QTest::addColumn<int>("points");
+        QTest::newRow("9 point") << 9;
+        QTest::newRow("13 point") << 13;
+        QTest::newRow("18 point") << 18;
     }
-    void keepsTheDesignGeometry() {
-        QFETCH(QString, name);
-        QFETCH(QRect, geometry);
+    void captionsFitAtEveryFontSize() {
+        QFETCH(int, points);
+        const QFont saved = QApplication::font();
+        QFont font = saved;
+        font.setPointSize(points);
+        QApplication::setFont(font);
         open_window({});
-        QCOMPARE(window_->centralWidget()->size(), QSize(483, 341));
-        QCOMPARE(find<QWidget>(name)->geometry(), geometry);
+        QApplication::setFont(saved);
+        QCOMPARE(option(3)->font().pointSize(), points);
+        for (int mode : {100, 200}) {
+            choose(mode);
+            QCoreApplication::processEvents();
+            for (int i = 0; i < 9; ++i) {
+                if (!option(i)->isVisible())
+                    continue;
+                QVERIFY2(option(i)->width() >= option(i)->sizeHint().width(),
+                         qPrintable(option(i)->text()));
+                QVERIFY(option(i)->height() >= option(i)->sizeHint().height());
+            }
+            for (const char* name : {"Frame1", "Frame2", "Frame3"}) {
+                auto* frame = find<QGroupBox>(QString::fromLatin1(name));
+                if (frame->isVisible())
+                    QVERIFY2(
+                        frame->width() > frame->fontMetrics().horizontalAdvance(frame->title()) + 8,
+                        name);
+            }
+            auto* command = find<QPushButton>(QStringLiteral("Command1"));
+            QVERIFY(command->width() >= command->sizeHint().width());
+        }
     }
 
-    void fileListsGrowWithTheWindow() {
+    void listsGrowWithTheWindow() {
         open_window({});
         auto* file1 = find<FileList>(QStringLiteral("File1"));
         auto* file2 = find<FileList>(QStringLiteral("File2"));
-        auto* frame3 = find<QGroupBox>(QStringLiteral("Frame3"));
-        window_->resize(window_->width() + 100, window_->height() + 60);
-        QTRY_COMPARE(window_->centralWidget()->size(), QSize(583, 401));
-        QCOMPARE(file1->size(), QSize(185 + 50, 114 + 60));
-        QCOMPARE(file2->size(), QSize(193 + 50, 114 + 60));
-        QCOMPARE(frame3->geometry(), QRect(8, 248 + 60, 465 + 100, 81));
-        QVERIFY(file1->geometry().right() < find<QWidget>("Command1")->geometry().left());
-    }
-
-    void optionsWriteJapanese() {
-        if (QFontDatabase::families(QFontDatabase::Japanese).isEmpty())
-            QSKIP("this system has no font that can write Japanese");
-        open_window({});
-        const QString family = QFontInfo(option(3)->font()).family();
-        QVERIFY2(QFontDatabase::families(QFontDatabase::Japanese).contains(family),
-                 qPrintable(family));
-        QCOMPARE(option(3)->font().pointSize(), 9);
+        auto* dir1 = find<DirList>(QStringLiteral("Dir1"));
+        const QSize before1 = file1->size(), before2 = file2->size(), dir_before = dir1->size();
+        window_->resize(window_->width() + 200, window_->height() + 200);
+        QTRY_VERIFY(file1->height() > before1.height() + 40);
+        QVERIFY(file1->width() > before1.width());
+        QVERIFY(file2->height() > before2.height() + 40);
+        QVERIFY(dir1->height() > dir_before.height());
+        // The start button stays between the panes.
+        auto* command = find<QPushButton>(QStringLiteral("Command1"));
+        const QRect button(command->mapTo(window_.get(), QPoint(0, 0)), command->size());
+        QVERIFY(find<QGroupBox>(QStringLiteral("Frame1"))->mapTo(window_.get(), QPoint(0, 0)).x() +
+                    find<QGroupBox>(QStringLiteral("Frame1"))->width() <=
+                button.left());
+        QVERIFY(button.right() <
+                find<QGroupBox>(QStringLiteral("Frame2"))->mapTo(window_.get(), QPoint(0, 0)).x());
     }
 
     void menuChoicesGiveTheirLook_data() {
@@ -308,44 +352,58 @@ class MainWindowTest : public QObject {
         QVERIFY(!find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
     }
 
-    void modeSwitchKeepsTypeSelectionAndPattern() {
-        open_window({});
+    void eachModeKeepsItsOwnType() {
+        open_window({"a.asc", "b.txt"});
         auto* file1 = find<FileList>(QStringLiteral("File1"));
         auto* command = find<QPushButton>(QStringLiteral("Command1"));
 
-        click(option(1));  // Labo(New), then CHN_edit: the same option is now Make
+        click(option(1));  // Labo(New), then CHN_edit: no action chosen there yet
         choose(200);
-        QVERIFY(option(1)->isChecked());
         QCOMPARE(option(1)->text(), QStringLiteral("Make Tesmo.CMT"));
+        QVERIFY(!option(1)->isChecked());
+        QCOMPARE(window_->state().org_type, -1);
+        QVERIFY(!command->isEnabled());
+
+        click(option(1));  // Make, then back: Labo(New) is what FILEconv had
         QCOMPARE(window_->state().org_type, 1);
-        QVERIFY(command->isEnabled());
-
-        choose(100);  // CANBERRA(txt), then CHN_edit: hidden but still chosen
-        click(option(0));
-        choose(200);
-        QVERIFY(!option(0)->isVisible());
-        QVERIFY(option(0)->isChecked());
-        QCOMPARE(window_->state().org_type, 0);
-        QVERIFY(command->isEnabled());
-
-        choose(100);  // the pattern stays what the last click set
-        click(option(8));
-        QCOMPARE(file1->pattern(), std::string("*.asc"));
-        choose(200);
         choose(100);
-        QCOMPARE(file1->pattern(), std::string("*.asc"));
+        QVERIFY(option(1)->isChecked());
+        QCOMPARE(window_->state().org_type, 1);
+
+        click(option(8));  // Oxford, to CHN_edit and back: Oxford and its pattern return
         choose(200);
-        click(option(5));  // Edit, then back: Labo(Old) chosen, pattern *.*
+        QVERIFY(option(1)->isChecked());  // Make, as chosen there
+        QCOMPARE(window_->state().org_type, 1);
         choose(100);
-        QVERIFY(option(5)->isChecked());
-        QCOMPARE(option(5)->text(), QStringLiteral("Labo(Old)"));
-        QCOMPARE(window_->state().org_type, 5);
-        QCOMPARE(file1->pattern(), std::string("*.*"));
+        QVERIFY(option(8)->isChecked());
+        QVERIFY(!option(1)->isChecked());
+        QCOMPARE(window_->state().org_type, 8);
+        QCOMPARE(file1->pattern(), std::string("*.asc"));
+        QCOMPARE(entries(file1), Names{"a.asc"});
+        QVERIFY(command->isEnabled());
+        QVERIFY(find<QAction>(QStringLiteral("fcv1_100"))->isChecked());
+        QVERIFY(!find<QAction>(QStringLiteral("fcv1_200"))->isChecked());
 
         click(option(0));  // two types of one pattern: only the type changes
         click(option(7));
         QCOMPARE(file1->pattern(), std::string("*.txt"));
         QCOMPARE(window_->state().org_type, 7);
+    }
+
+    void choosingATypeKeepsTheMatchingSelection() {
+        open_window({"a.txt", "b.TXT", "c.asc", "d.dat"});
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        for (const char* name : {"a.txt", "c.asc", "b.TXT"})
+            ctrl_click_entry(file1, name);
+        click(option(0));  // *.txt: a and b stay selected, c is no longer listed
+        QCOMPARE(entries(file1), (Names{"a.txt", "b.TXT"}));
+        QVERIFY(file1->entry_selected(0) && file1->entry_selected(1));
+        click(option(7));  // the same pattern: nothing changes
+        QVERIFY(file1->entry_selected(0) && file1->entry_selected(1));
+        click(option(1));  // *.*: c comes back unselected
+        QCOMPARE(entries(file1), (Names{"a.txt", "b.TXT", "c.asc", "d.dat"}));
+        QVERIFY(file1->entry_selected(0) && file1->entry_selected(1));
+        QVERIFY(!file1->entry_selected(2) && !file1->entry_selected(3));
     }
 
     void folderOpensOnlyWhenOpened() {
@@ -440,6 +498,9 @@ class MainWindowTest : public QObject {
         QCOMPARE(entries(file2), (Names{"a.chn", "c.chn"}));
         QVERIFY(window_->state().org_path.ends_with("c.txt"));  // c came last
         QVERIFY(messages_.empty());
+        QCOMPARE(window_->status_text(),
+                 QStringLiteral("Converted 2 of 2 files into %1")
+                     .arg(QString::fromStdString(destination.path().string())));
         QVERIFY(file1->entry_selected(0) && !file1->entry_selected(1) && file1->entry_selected(2));
         QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);  // the busy pointer is gone
     }
@@ -460,6 +521,9 @@ class MainWindowTest : public QObject {
         QVERIFY2(messages_[0].find("a.txt") == std::string::npos, messages_[0].c_str());
         QCOMPARE(files_in(destination.path()), Names{"a.chn"});
         QCOMPARE(entries(find<FileList>(QStringLiteral("File2"))), Names{"a.chn"});
+        QVERIFY2(window_->status_text().startsWith(QStringLiteral("Converted 1 of 2 files into ")),
+                 qPrintable(window_->status_text()));
+        QVERIFY(window_->status_text().endsWith(QStringLiteral("; 1 did not convert")));
     }
 
     void cancelStopsTheBatch() {
@@ -482,6 +546,9 @@ class MainWindowTest : public QObject {
         QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(saw_dialog);
         QCOMPARE(files_in(destination.path()), Names{});
+        QCOMPARE(window_->status_text(),
+                 QStringLiteral("Cancelled: converted 0 of 2 files into %1")
+                     .arg(QString::fromStdString(destination.path().string())));
         QTRY_VERIFY(window_->findChild<QProgressDialog*>() == nullptr);
         QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
     }
@@ -519,6 +586,214 @@ class MainWindowTest : public QObject {
         QCOMPARE(names, (QStringList{"a       ", "b       ", "c       "}));
         QVERIFY(messages_.empty());
         QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void startWithNothingSelectedSaysWhatToDo() {
+        open_window({"a.txt"});
+        TempDir destination;
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(destination.path().string()));
+        click(option(0));
+        press_start();
+        QCOMPARE(window_->status_text(), QStringLiteral("Select the ORG files to convert."));
+        QCOMPARE(files_in(destination.path()), Names{});
+        QVERIFY(messages_.empty());
+    }
+
+    void chnListScrollsButSelectsNothing() {
+        Names many;
+        for (int i = 0; i < 300; ++i)
+            many.push_back("s" + std::to_string(1000 + i) + ".chn");
+        open_window(many);
+        auto* file2 = find<FileList>(QStringLiteral("File2"));
+        QVERIFY(file2->isEnabled());
+        QCOMPARE(file2->entry_count(), 300);
+        QVERIFY(file2->verticalScrollBar()->maximum() > 0);
+        file2->setFocus();
+        QTest::keyClick(file2, Qt::Key_End);
+        QCOMPARE(file2->verticalScrollBar()->value(), file2->verticalScrollBar()->maximum());
+        QTest::mouseClick(file2->viewport(), Qt::LeftButton, {},
+                          file2->visualItemRect(file2->item(file2->currentRow())).center());
+        QVERIFY(file2->selectedItems().isEmpty());
+    }
+
+    void foldersTypesAndPlaceAreRemembered() {
+        open_window({"a.asc"}, {"src", "dst"});
+        const std::string src = (cwd_->path() / "src").string();
+        const std::string dst = (cwd_->path() / "dst").string();
+        QVERIFY(find<DirList>(QStringLiteral("Dir1"))->open(src));
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(dst));
+        click(option(8));
+        choose(200);
+        click(option(6));
+        choose(100);
+        find<QAction>(QStringLiteral("view_preview"))->trigger();  // hidden
+        window_->resize(1111, 777);
+        QTRY_COMPARE(window_->size(), QSize(1111, 777));
+
+        QDir::setCurrent(QDir::tempPath());
+        reopen_window();
+        QCOMPARE(window_->source_path(), src);
+        QCOMPARE(window_->destination_path(), dst);
+        QCOMPARE(window_->state().org_type, 8);
+        QVERIFY(option(8)->isChecked());
+        QCOMPARE(find<FileList>(QStringLiteral("File1"))->pattern(), std::string("*.asc"));
+        QVERIFY(find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
+        QCOMPARE(window_->size(), QSize(1111, 777));
+        QVERIFY(!find<QWidget>(QStringLiteral("preview"))->isVisible());
+        QVERIFY(!find<QAction>(QStringLiteral("view_preview"))->isChecked());
+        choose(200);
+        QVERIFY(option(6)->isChecked());
+        QCOMPARE(window_->state().org_type, 6);
+
+        // A remembered folder that is gone: the home folder, and a line that says so.
+        std::filesystem::remove_all(src);
+        reopen_window();
+        QCOMPARE(window_->source_path(), QDir::homePath().toStdString());
+        QCOMPARE(window_->destination_path(), dst);
+        QVERIFY2(window_->status_text().contains(QString::fromStdString(src)) &&
+                     window_->status_text().contains(QStringLiteral("no longer exists")),
+                 qPrintable(window_->status_text()));
+    }
+
+    void droppedFilesOpenTheirFolderAndAreSelected() {
+        open_window({}, {"elsewhere"});
+        TempDir other;
+        other.write("x.txt", good_report);
+        other.write("y.txt", good_report);
+        other.write("z.txt", good_report);
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        auto drop = [this](QWidget* target, const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            const QPoint at = target->mapTo(window_.get(), target->rect().center());
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window_.get(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent event(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window_.get(), &event);
+        };
+        drop(file1, {QUrl::fromLocalFile(QString::fromStdString(other.dir() + "z.txt")),
+                     QUrl::fromLocalFile(QString::fromStdString(other.dir() + "x.txt"))});
+        QCOMPARE(window_->source_path(), other.path().string());
+        QCOMPARE(entries(file1), (Names{"x.txt", "y.txt", "z.txt"}));
+        QVERIFY(file1->entry_selected(0) && !file1->entry_selected(1) && file1->entry_selected(2));
+        QCOMPARE(files_in(other.path()), (Names{"x.txt", "y.txt", "z.txt"}));  // nothing converted
+
+        // A folder dropped on the destination pane opens there.
+        const std::string elsewhere = (cwd_->path() / "elsewhere").string();
+        drop(find<FileList>(QStringLiteral("File2")),
+             {QUrl::fromLocalFile(QString::fromStdString(elsewhere))});
+        QCOMPARE(window_->destination_path(), elsewhere);
+        QCOMPARE(window_->source_path(), other.path().string());
+    }
+
+    void panesFollowTheDisk() {
+        open_window({"a.txt", "b.txt"});
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        auto* file2 = find<FileList>(QStringLiteral("File2"));
+        ctrl_click_entry(file1, "b.txt");
+        cwd_->write("c.chn", "x");  // written by another program
+        cwd_->write("0.txt", "x");
+        QTRY_COMPARE(entries(file2), Names{"c.chn"});
+        QTRY_COMPARE(entries(file1), (Names{"0.txt", "a.txt", "b.txt", "c.chn"}));
+        QVERIFY(file1->entry_selected(2) && !file1->entry_selected(0) && !file1->entry_selected(1));
+        std::filesystem::remove(cwd_->path() / "a.txt");
+        QTRY_COMPARE(entries(file1), (Names{"0.txt", "b.txt", "c.chn"}));
+        QVERIFY(file1->entry_selected(1));
+
+        // F5 reads both panes again.
+        QTest::keyClick(window_.get(), Qt::Key_F5);
+        QCOMPARE(entries(file2), Names{"c.chn"});
+        QVERIFY(file1->entry_selected(1));
+    }
+
+    void pathFieldOpensATypedFolder() {
+        open_window({}, {"typed"});
+        auto* path2 = find<QLineEdit>(QStringLiteral("Path2"));
+        QCOMPARE(path2->text(), QString::fromStdString(cwd_->path().string()));
+        const std::string typed = (cwd_->path() / "typed").string();
+        path2->clear();
+        QTest::keyClicks(path2, QString::fromStdString(typed));
+        QTest::keyClick(path2, Qt::Key_Return);
+        QCOMPARE(window_->destination_path(), typed);
+        auto* path1 = find<QLineEdit>(QStringLiteral("Path1"));
+        path1->setText(QStringLiteral("/no/such/folder"));
+        QTest::keyClick(path1, Qt::Key_Return);
+        QCOMPARE(window_->source_path(), cwd_->path().string());
+        QVERIFY(window_->status_text().contains(QStringLiteral("does not exist")));
+    }
+
+    void menuKeysAndTips() {
+        open_window({});
+        QVERIFY(find<QAction>(QStringLiteral("fcv1_100"))->isChecked());
+        choose(200);
+        QVERIFY(find<QAction>(QStringLiteral("fcv1_200"))->isChecked());
+        QVERIFY(!find<QAction>(QStringLiteral("fcv1_100"))->isChecked());
+        QCOMPARE(find<QAction>(QStringLiteral("fcv1_900"))->shortcut(),
+                 QKeySequence(QStringLiteral("Ctrl+Q")));
+        QCOMPARE(find<QAction>(QStringLiteral("view_refresh"))->shortcut(),
+                 QKeySequence(Qt::Key_F5));
+        QVERIFY(window_->findChild<QAction*>(QStringLiteral("help_about")) != nullptr);
+        QVERIFY(!find<QPushButton>(QStringLiteral("Command1"))->toolTip().isEmpty());
+        for (int i : {1, 5, 6})
+            QVERIFY(!option(i)->toolTip().isEmpty());
+        choose(100);
+        for (int i = 0; i < 9; ++i)
+            QVERIFY(!option(i)->toolTip().isEmpty());
+        QVERIFY(find<QPushButton>(QStringLiteral("Command1"))->toolTip().contains("Convert"));
+        QVERIFY(!find<QAction>(QStringLiteral("fcv1_200"))->toolTip().isEmpty());
+    }
+
+    void previewWarnsBeforeAWrongTypeConverts() {
+        open_window({"a.txt"});
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        auto* pane = find<brandel::gui::PreviewPane>(QStringLiteral("preview"));
+        auto label = [this](const char* name) {
+            return find<QLabel>(QString::fromLatin1(name))->text();
+        };
+        click(option(1));  // Labo(New), but the file is a CANBERRA report
+        set_current(file1, "a.txt");
+        QVERIFY2(pane->warning().startsWith(QStringLiteral("Does not read as Labo(New): ")),
+                 qPrintable(pane->warning()));
+        QVERIFY(pane->warning().contains(QStringLiteral("It reads as CANBERRA(txt)")));
+        QCOMPARE(pane->plot().channel_count(), 0);
+        QVERIFY(label("preview_fits").contains(QStringLiteral("CANBERRA(txt)")));
+
+        click(option(0));  // the right type: no warning, what the file holds
+        QVERIFY2(pane->warning().isEmpty(), qPrintable(pane->warning()));
+        QCOMPARE(label("preview_channels"), QStringLiteral("4"));
+        QCOMPARE(label("preview_sample"), QStringLiteral(" test"));  // as the record holds it
+        QCOMPARE(label("preview_live"), QStringLiteral("100.00 s"));
+        QCOMPARE(label("preview_real"), QStringLiteral("101.00 s"));
+        QCOMPARE(label("preview_start"), QStringLiteral("15 JUL 2003 09:41:00"));
+        QCOMPARE(pane->plot().channel_count(), 4);
+
+        // A CHN file under the cursor in the destination list.
+        click(option(0));
+        ctrl_click_entry(find<FileList>(QStringLiteral("File1")), "a.txt");
+        press_start();
+        auto* file2 = find<FileList>(QStringLiteral("File2"));
+        QCOMPARE(entries(file2), Names{"a.chn"});
+        set_current(file2, "a.chn");
+        QCOMPARE(find<QLabel>(QStringLiteral("preview_fits"))->text(), QStringLiteral("CHN file"));
+        QCOMPARE(find<QLabel>(QStringLiteral("preview_live"))->text(), QStringLiteral("100.00 s"));
+        QCOMPARE(pane->plot().channel_count(), 4);
+    }
+
+    void previewOfUnreadableAndLargeFiles() {
+        open_window({});
+        cwd_->write("junk.txt", std::string("\0\1\2 not a spectrum", 19));
+        cwd_->write("big.txt", std::string(brandel::gui::preview_limit_bytes + 1, 'x'));
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        file1->refresh();
+        auto* pane = find<brandel::gui::PreviewPane>(QStringLiteral("preview"));
+        set_current(file1, "junk.txt");
+        QCOMPARE(find<QLabel>(QStringLiteral("preview_fits"))->text(),
+                 QStringLiteral("Fits no layout."));
+        QVERIFY(pane->warning().startsWith(QStringLiteral("Does not read")));
+        QCOMPARE(pane->plot().channel_count(), 0);
+        set_current(file1, "big.txt");
+        QVERIFY(find<QLabel>(QStringLiteral("preview_fits"))->text().contains("too large"));
     }
 
     void exitEndsTheProgram() {
