@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/org_types.hpp"
+#include "app/recognition.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/paths.hpp"
 
@@ -32,13 +33,6 @@ bool readable(PreviewReading& reading) {
     return true;
 }
 
-readers::ReaderResult read_as(spectrum::State& state, const std::string& path,
-                              const app::OrgType& type) {
-    state.reset();
-    state.org_path = path;
-    return type.reader(state);
-}
-
 }  // namespace
 
 PreviewReading read_source_preview(const std::string& path, int chosen) {
@@ -47,20 +41,26 @@ PreviewReading read_source_preview(const std::string& path, int chosen) {
     if (!readable(reading))
         return reading;
 
-    auto state = std::make_unique<spectrum::State>();
-    for (const app::OrgType& type : app::org_types())
-        if (type.reader && read_as(*state, path, type).complete())
-            reading.fits.push_back(type.index);
-
-    const app::OrgType* type = app::find_org_type(chosen);
-    if (type == nullptr && reading.fits.size() == 1)
-        type = app::find_org_type(reading.fits.front());
-    if (type == nullptr || type->reader == nullptr) {
-        reading.reason = reading.fits.empty() ? "it fits no layout" : "no type chosen";
+    const app::Recognition recognition = app::recognise_file(path);
+    if (!recognition.source.loaded) {
+        reading.reason = recognition.source.failure.reason;
         return reading;
     }
-    const readers::ReaderResult result = read_as(*state, path, *type);
-    reading.read_as = type->index;
+    for (const app::OrgType* type : recognition.fits)
+        reading.fits.push_back(type->index);
+
+    auto state = std::make_unique<spectrum::State>();
+    state->org_path = path;
+    readers::ReaderResult result;
+    const app::OrgType* type = app::find_org_type(chosen);
+    if (type != nullptr) {
+        result = app::read_as(*state, *type, recognition.source.bytes);
+        reading.read_as = type->index;
+    } else {
+        result = app::read_as_fitting(*state, recognition.source.bytes, recognition.fits);
+        if (recognition.fits.size() == 1)
+            reading.read_as = recognition.fits.front()->index;
+    }
     reading.complete = result.complete();
     reading.reason = result.reason;
     // A source reader keeps the times in ticks of 20 ms.

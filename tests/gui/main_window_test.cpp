@@ -768,6 +768,17 @@ class MainWindowTest : public QObject {
         QCOMPARE(label("preview_start"), QStringLiteral("15 JUL 2003 09:41:00"));
         QCOMPARE(pane->plot().channel_count(), 4);
 
+        // Nothing chosen: read under the one layout it fits.
+        reopen_window();
+        pane = find<brandel::gui::PreviewPane>(QStringLiteral("preview"));
+        set_current(find<FileList>(QStringLiteral("File1")), "a.txt");
+        QCOMPARE(label("preview_fits"), QStringLiteral("Fits: CANBERRA(txt)"));
+        QCOMPARE(label("preview_channels"), QStringLiteral("4"));
+        QVERIFY(pane->warning().isEmpty());
+        click(option(7));  // a type of the same pattern that the file does not fit
+        QVERIFY2(pane->warning().startsWith(QStringLiteral("Does not read as 原研開放研(txt)")),
+                 qPrintable(pane->warning()));
+
         // A CHN file under the cursor in the destination list.
         click(option(0));
         ctrl_click_entry(find<FileList>(QStringLiteral("File1")), "a.txt");
