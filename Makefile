@@ -1,7 +1,10 @@
 # Two commands for a fresh Debian or Ubuntu machine:
 #   make run    installs what is missing, builds, starts the program in the examples folder
 #   make test   installs what is missing, builds, runs every test
-# Also: make bench (conversion benchmark), make fuzz (fuzz targets, with clang).
+# Also: make bench (conversion benchmark), make fuzz (fuzz targets, with clang),
+# make windows / windows-test / windows-package (Windows build with MinGW-w64, tested under Wine),
+# make install-test (installs into a scratch folder and checks what was installed),
+# make deb (a Debian package of the window program and the converter).
 
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo

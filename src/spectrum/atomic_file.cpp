@@ -11,6 +11,8 @@
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
+#include <share.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <signal.h>

@@ -187,6 +187,19 @@ TEST(ConvertCli, NamesWithColonsBackslashesAndNewlinesStayWhole) {
     EXPECT_EQ(dotted.status, 0) << dotted.err;
 }
 
+// One argument of a shell command line: POSIX shells take single quotes; Windows takes double
+// quotes, inside which backslashes before the closing quote must be doubled.
+std::string shell_quoted(const std::string& arg) {
+#ifdef _WIN32
+    std::string quoted = "\"" + arg;
+    for (std::size_t i = arg.size(); i > 0 && arg[i - 1] == '\\'; --i)
+        quoted += '\\';
+    return quoted + "\"";
+#else
+    return "'" + arg + "'";
+#endif
+}
+
 // The installed converter, run as a user would, on the example files of every layout.
 TEST(ConvertCliEndToEnd, ConvertsEveryExampleFile) {
     brandel::test_support::TempDir out;
@@ -194,8 +207,8 @@ TEST(ConvertCliEndToEnd, ConvertsEveryExampleFile) {
         SCOPED_TRACE(example.name);
         const std::string source = std::string(BRANDEL_SOURCE_DIR) + "/examples/" + example.name;
         const std::string command = std::string(BRANDEL_CONVERT) + " --type " +
-                                    std::to_string(static_cast<int>(example.layout)) + " --out '" +
-                                    out.dir() + "' '" + source + "'";
+                                    std::to_string(static_cast<int>(example.layout)) + " --out " +
+                                    shell_quoted(out.dir()) + " " + shell_quoted(source);
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
         spectrum::State state;

@@ -6,7 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "spectrum/paths.hpp"
+
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace brandel::test_support {
 
@@ -16,7 +22,7 @@ class TempDir {
     TempDir() {
         static std::atomic<int> counter{0};
         path_ = std::filesystem::temp_directory_path() /
-                ("brandel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+                ("brandel-test-" + std::to_string(process_id()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -30,24 +36,34 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    /// The folder as the driver keeps it: UTF-8, ending in a separator.
-    std::string dir() const { return path_.string() + "/"; }
+    /// The folder as the driver keeps it: UTF-8, ending in the platform's separator.
+    std::string dir() const { return spectrum::utf8_path(path_) + spectrum::path_separator; }
 
     /// Writes a file of the folder and returns its full path.
     std::string write(const std::string& name, std::string_view bytes) const {
-        std::filesystem::path p = path_ / name;
+        std::filesystem::path p = path_ / spectrum::fs_path(name);
         std::ofstream out(p, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return p.string();
+        return spectrum::utf8_path(p);
     }
     /// Reads a file of the folder whole; empty when it does not exist.
     std::string read(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
+        std::ifstream in(path_ / spectrum::fs_path(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    bool exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+    bool exists(const std::string& name) const {
+        return std::filesystem::exists(path_ / spectrum::fs_path(name));
+    }
 
   private:
+    static long process_id() {
+#ifdef _WIN32
+        return _getpid();
+#else
+        return static_cast<long>(::getpid());
+#endif
+    }
+
     std::filesystem::path path_;
 };
 
