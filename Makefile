@@ -13,11 +13,18 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the tests and the window need.
 PACKAGES = cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev \
-           qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev fonts-ipafont-gothic
+           qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev fonts-ipafont-gothic \
+           desktop-file-utils appstream man-db
+
+# The Windows build: MinGW-w64 compilers, GoogleTest's sources, and Wine to run the tests.
+WINDOWS_BUILD    ?= build-windows
+WINDOWS_PACKAGES = cmake ninja-build make g++-mingw-w64-x86-64-posix googletest wine64 \
+                   util-linux coreutils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run bench fuzz clean
+.PHONY: all deps configure build test run bench fuzz clean windows windows-test \
+        windows-package install-test deb
 
 all: build
 
@@ -62,5 +69,39 @@ bench: build
 fuzz:
 	@$(MAKE) --no-print-directory -f fuzz/fuzz.mk
 
+# The core, brandel-convert.exe and the core tests for 64-bit Windows.
+windows:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	    -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DBRANDEL_GUI=OFF $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# Every core test under Wine, the CHN files of both builds compared byte for byte, and the zip
+# checked on a fresh Wine prefix.
+windows-test: windows build
+	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS)
+	@tests/windows/compare_examples.sh $(BUILD)/src/brandel-convert \
+	    $(WINDOWS_BUILD)/src/brandel-convert.exe $(WINDOWS_BUILD)/wineprefix \
+	    $(BUILD)/tools/brandel-make-examples
+	@$(MAKE) --no-print-directory windows-package
+
+# A zip of brandel-convert.exe with the README and the examples, then unpacked and run on a fresh
+# Wine prefix.
+windows-package: windows build
+	@rm -rf $(WINDOWS_BUILD)/packages
+	@cd $(WINDOWS_BUILD) && cpack -G ZIP >/dev/null
+	@tests/windows/package_test.sh $(WINDOWS_BUILD)/packages/*.zip $(BUILD)/src/brandel-convert \
+	    $(WINDOWS_BUILD)/package-test $(BUILD)/tools/brandel-make-examples
+	@ls $(WINDOWS_BUILD)/packages/*.zip
+
+# Installs into a scratch folder and checks the desktop entry, metainfo and manual page.
+install-test: build
+	@cd $(BUILD) && ctest --output-on-failure -L install
+
+# A Debian package of the window program and the converter.
+deb: build
+	@$(MAKE) --no-print-directory deps PACKAGES="dpkg-dev file"
+	@cd $(BUILD) && cpack -G DEB >/dev/null && ls $$PWD/packages/*.deb
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)

@@ -4,16 +4,63 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
-#define isatty _isatty
-#define fileno _fileno
+#include <windows.h>
+// Windows programs declare shellapi.h after windows.h.
+#include <shellapi.h>
 #else
 #include <unistd.h>
 #endif
 
 #include "app/convert_cli.hpp"
 
+namespace {
+
+// The arguments as UTF-8. On Windows the narrow argv holds the system's ANSI code page, which
+// cannot name a file called in Japanese on an English Windows; the wide command line can.
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return args;
+    for (int i = 1; i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+        if (size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+        arg.resize(arg.size() - 1);  // the terminating NUL
+        args.push_back(std::move(arg));
+    }
+    LocalFree(wide);
+    return args;
+#else
+    return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
+bool stderr_is_terminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return brandel::app::run_convert_cli(args, std::cout, std::cerr, isatty(fileno(stderr)) != 0);
+#ifdef _WIN32
+    // Messages and listings are UTF-8 with LF line ends, the same bytes as on every platform;
+    // a console shows them as UTF-8.
+    SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+    return brandel::app::run_convert_cli(utf8_arguments(argc, argv), std::cout, std::cerr,
+                                         stderr_is_terminal());
 }
