@@ -2,6 +2,10 @@
 
 #include "spectrum/errors.hpp"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace brandel::spectrum {
 
 bool is_path_separator(char c, PathRules rules) {
@@ -140,6 +144,30 @@ std::string utf8_path(const std::filesystem::path& path) {
     return std::string(reinterpret_cast<const char*>(s.data()), s.size());
 #else
     return path.string();
+#endif
+}
+
+std::string file_name_key(std::string_view utf8) {
+#ifdef _WIN32
+    // Windows compares names through its upper-case table, independent of the user's language:
+    // "a.chn", "A.CHN" and "a.Chn" are one file. Invalid UTF-8 keeps its bytes as they are.
+    const int size = static_cast<int>(utf8.size());
+    const int wide_size =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (wide_size <= 0)
+        return std::string(utf8);
+    std::wstring wide(static_cast<std::size_t>(wide_size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), wide_size);
+    if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), wide_size, wide.data(),
+                      wide_size, nullptr, nullptr, 0) == 0)
+        return std::string(utf8);
+    const int out_size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(out_size > 0 ? out_size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, out.data(), out_size, nullptr, nullptr);
+    return out;
+#else
+    return std::string(utf8);
 #endif
 }
 

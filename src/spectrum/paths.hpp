@@ -50,6 +50,11 @@ std::string with_trailing_separator(std::string path, PathRules rules = native_p
 /// are not UTF-8 show as "\xff". Everything else is kept as it is.
 std::string escape_controls(std::string_view text);
 
+/// The key under which the platform's file system tells names apart: on Windows names that
+/// differ only in case are one file, so the key is the name upper-cased; elsewhere it is the name.
+/// Two outputs of one batch with equal keys would write one file.
+std::string file_name_key(std::string_view utf8);
+
 /// A UTF-8 path as a file-system path of this platform.
 std::filesystem::path fs_path(std::string_view utf8);
 /// A file-system path as UTF-8 text.
