@@ -5,10 +5,11 @@
 # on which files each type refuses.
 #   compare_examples.sh LINUX_CONVERT WINDOWS_CONVERT_EXE WINEPREFIX MAKE_EXAMPLES
 set -eu
-linux=$1
-windows=$2
-prefix=$3
-make_examples=$4
+absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac }
+linux=$(absolute "$1")
+windows=$(absolute "$2")
+prefix=$(absolute "$3")
+make_examples=$(absolute "$4")
 here=$(cd "$(dirname "$0")/../.." && pwd)
 wine_run=$here/cmake/wine-run.sh
 

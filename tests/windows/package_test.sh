@@ -4,10 +4,11 @@
 # build's, byte for byte. A source named in Japanese converts too.
 #   package_test.sh ZIP LINUX_CONVERT SCRATCH_DIR MAKE_EXAMPLES
 set -eu
-zip=$1
-linux=$2
-scratch=$3
-make_examples=$4
+absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac }
+zip=$(absolute "$1")
+linux=$(absolute "$2")
+scratch=$(absolute "$3")
+make_examples=$(absolute "$4")
 here=$(cd "$(dirname "$0")/../.." && pwd)
 fail() {
     echo "FAIL: $*" >&2
