@@ -33,7 +33,9 @@
 #include <brandel/version.hpp>
 
 #include "app/org_types.hpp"
-#include "gui/file_panes.hpp"
+#include "gui/dir_list.hpp"
+#include "gui/drive_list.hpp"
+#include "gui/file_list.hpp"
 #include "gui/grid_editor_window.hpp"
 #include "gui/preview_pane.hpp"
 #include "spectrum/paths.hpp"
@@ -212,6 +214,11 @@ MainWindow::MainWindow(QWidget* parent, const QString& settings_file) : QMainWin
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, &refresh_timer_,
             qOverload<>(&QTimer::start));
     connect(&refresh_timer_, &QTimer::timeout, this, [this] {
+        // A batch or listing walks the lists by index: they change only once it is over.
+        if (running_) {
+            refresh_timer_.start();
+            return;
+        }
         File1->refresh();
         File2->refresh();
     });

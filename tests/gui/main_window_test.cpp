@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -28,7 +29,9 @@
 
 #include <brandel/version.hpp>
 
-#include "gui/file_panes.hpp"
+#include "gui/dir_list.hpp"
+#include "gui/drive_list.hpp"
+#include "gui/file_list.hpp"
 #include "gui/grid_editor_window.hpp"
 #include "gui/preview_pane.hpp"
 #include "gui/preview_reading.hpp"
@@ -586,6 +589,32 @@ class MainWindowTest : public QObject {
         QCOMPARE(names, (QStringList{"a       ", "b       ", "c       "}));
         QVERIFY(messages_.empty());
         QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void batchFailuresCarryTheWarningIcon() {
+        open_window({"a.txt"});
+        cwd_->write("b.txt", "this is no spectrum\r\n");
+        TempDir destination;
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(destination.path().string()));
+        window_->set_message_sink(nullptr);  // the real message box
+        click(option(0));
+        ctrl_click_entry(find<FileList>(QStringLiteral("File1")), "b.txt");
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString title, text;
+        QTimer::singleShot(0, window_.get(), [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            icon = box->icon();
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        });
+        press_start();
+        QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(title, QStringLiteral("Brandel"));
+        QVERIFY2(text.contains(QStringLiteral("b.txt")) && text.contains(QStringLiteral("layout")),
+                 qPrintable(text));
     }
 
     void startWithNothingSelectedSaysWhatToDo() {

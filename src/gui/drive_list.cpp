@@ -1,0 +1,106 @@
+#include "gui/drive_list.hpp"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <QStyle>
+
+#include <algorithm>
+#include <vector>
+
+namespace brandel::gui {
+
+namespace {
+
+QString qt_text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+QByteArray path_data(const std::string& path) {
+    return QByteArray::fromStdString(path);
+}
+
+std::string path_of(const QVariant& data) {
+    return data.toByteArray().toStdString();
+}
+
+bool is_separator(char c) {
+    return c == '/' || c == '\\';
+}
+
+bool same_char(char a, char b) {
+#ifdef _WIN32
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    return fold(a) == fold(b);
+#else
+    return a == b;
+#endif
+}
+
+// Whether `root` is `path` itself or one of the folders above it.
+bool contains(const std::string& root, const std::string& path) {
+    if (root.empty() || path.size() < root.size())
+        return false;
+    if (!std::equal(root.begin(), root.end(), path.begin(), same_char))
+        return false;
+    return path.size() == root.size() || is_separator(root.back()) ||
+           is_separator(path[root.size()]);
+}
+
+}  // namespace
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+#ifdef _WIN32
+    const QIcon drive_icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+    for (const QFileInfo& drive : QDir::drives()) {
+        std::string root = QDir::toNativeSeparators(drive.absoluteFilePath()).toStdString();
+        addItem(drive_icon, qt_text(root), path_data(root));
+    }
+#else
+    const std::string home = QDir::homePath().toStdString();
+    addItem(style()->standardIcon(QStyle::SP_DirHomeIcon), qt_text(home), path_data(home));
+    std::vector<std::string> roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        // Containers mount single files too; only folders can be opened.
+        if (!volume.isValid() || !volume.isReady() || !QFileInfo(volume.rootPath()).isDir())
+            continue;
+        std::string root = volume.rootPath().toStdString();
+        if (root != home && std::find(roots.begin(), roots.end(), root) == roots.end())
+            roots.push_back(std::move(root));
+    }
+    std::sort(roots.begin(), roots.end());
+    const QIcon drive_icon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+    for (const std::string& root : roots)
+        addItem(drive_icon, qt_text(root), path_data(root));
+#endif
+    connect(this, &QComboBox::activated, this, &DriveList::on_activated);
+}
+
+void DriveList::follow(const std::string& path) {
+    int best = -1;
+    std::size_t best_size = 0;
+    for (int i = 0; i < count(); ++i) {
+        std::string root = path_of(itemData(i));
+        if (contains(root, path) && root.size() >= best_size) {
+            best = i;
+            best_size = root.size();
+        }
+    }
+    if (best < 0)
+        return;
+    last_folder_[path_of(itemData(best))] = path;
+    QSignalBlocker block(this);
+    setCurrentIndex(best);
+}
+
+std::string DriveList::current_root() const {
+    return path_of(currentData());
+}
+
+void DriveList::on_activated(int index) {
+    std::string root = path_of(itemData(index));
+    auto last = last_folder_.find(root);
+    emit drive_chosen(last != last_folder_.end() ? last->second : root);
+}
+
+}  // namespace brandel::gui
