@@ -29,6 +29,8 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <tuple>
+#include <utility>
 
 #include <brandel/version.hpp>
 

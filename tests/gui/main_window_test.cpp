@@ -773,6 +773,32 @@ class MainWindowTest : public QObject {
         QVERIFY(!find<QAction>(QStringLiteral("fcv1_200"))->toolTip().isEmpty());
     }
 
+    void altFOpensTheFileMenuAndAboutTellsTheEssentials() {
+        open_window({});
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QTest::keyClick(window_.get(), Qt::Key_F, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(),
+                     static_cast<QWidget*>(find<QMenu>(QStringLiteral("fcv"))));
+        find<QMenu>(QStringLiteral("fcv"))->close();
+
+        QString title, text;
+        QTimer::singleShot(0, window_.get(), [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        });
+        find<QAction>(QStringLiteral("help_about"))->trigger();
+        QCOMPARE(title, QStringLiteral("Brandel"));
+        QVERIFY(text.contains(QStringLiteral("Rev:%1").arg(brandel::version_revision)));
+        QVERIFY(text.contains(QStringLiteral("make run")) &&
+                text.contains(QStringLiteral("make test")));
+        QVERIFY2(text.contains(settings_file().toHtmlEscaped()), qPrintable(text));
+    }
+
     void previewWarnsBeforeAWrongTypeConverts() {
         open_window({"a.txt"});
         auto* file1 = find<FileList>(QStringLiteral("File1"));
