@@ -64,13 +64,8 @@ ReaderResult read_fitting_layout(State& state) {
 
 // What names one CHN file: its path, with the case of letters ignored where the file system
 // ignores it.
-std::string output_key(std::string path) {
-#ifdef _WIN32
-    for (char& c : path)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-#endif
-    return path;
+std::string output_key(const std::string& path) {
+    return spectrum::file_name_key(path);
 }
 
 }  // namespace

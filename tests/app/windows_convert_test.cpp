@@ -23,6 +23,8 @@ using test_support::TempDir;
 // "Soil" and "measurement" in Japanese: a folder and a file name no Western code page holds.
 const std::string soil = "\xE5\x9C\x9F\xE5\xA3\x8C";
 const std::string measurement = "\xE6\xB8\xAC\xE5\xAE\x9A";
+const std::string e_acute = "\xC3\xA9";
+const std::string E_acute = "\xC3\x89";
 
 std::string report() {
     tools::SourceParams p;
@@ -91,6 +93,37 @@ TEST(WindowsConvert, ReadOnlyChnFailsAloneAndTheBatchGoesOn) {
     EXPECT_EQ(dst.read("a.chn"), "kept");
     EXPECT_TRUE(dst.exists("b.chn"));
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Windows names one file however its letters are cased, in any script: the second source of a
+// batch that would write the first one's CHN file again fails and the first file's bytes stay.
+TEST(WindowsConvert, SourcesWhoseNamesDifferOnlyInCaseWriteOneChnOnce) {
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"Run", "RUN"},
+        {e_acute + "chantillon", E_acute + "CHANTILLON"},
+        {"\xCE\xB1", "\xCE\x91"},  // alpha
+    };
+    for (const auto& [first, second] : pairs) {
+        SCOPED_TRACE(first);
+        TempDir one, two, dst, alone;
+        tools::SourceParams p;
+        p.channels = 16;
+        p.seed = 2;
+        const std::string a = one.write(first + ".TXT", report());
+        const std::string b =
+            two.write(second + ".TXT", tools::make_source(tools::Layout::canberra_txt, p));
+        std::string err;
+        EXPECT_EQ(run({"--type", "0", "--out", dst.dir(), a, b}, &err), 1);
+        EXPECT_NE(err.find(second + ".chn was already written from " + first + ".TXT"),
+                  std::string::npos)
+            << err;
+        ASSERT_EQ(run({"--type", "0", "--out", alone.dir(), a}), 0);
+        EXPECT_EQ(dst.read(first + ".chn"), alone.read(first + ".chn"));
+        int files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dst.path()))
+            ++files;
+        EXPECT_EQ(files, 1);
+    }
 }
 
 // The program as started by Windows: its arguments arrive as UTF-16 and must not pass through

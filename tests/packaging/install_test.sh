@@ -47,6 +47,10 @@ for option in --type --out --info --list --csv --help --version "EXIT STATUS"; d
 done
 echo "$page" | grep -q "@PROJECT_VERSION@" && fail "manual page version was not filled in"
 
-# The installed converter runs on its own.
+# The installed programs run on their own: the converter answers, and the window opens and
+# keeps running until it is stopped.
 "$root/usr/bin/brandel-convert" --version >/dev/null || fail "installed brandel-convert"
+rc=0
+(cd "$root" && QT_QPA_PLATFORM=offscreen timeout 5 "$root/usr/bin/brandel" >/dev/null 2>&1) || rc=$?
+[ "$rc" -eq 124 ] || fail "the installed window program ended at once (exit status $rc)"
 echo "installed files check out"
