@@ -1,5 +1,6 @@
 #include "readers/kaihouken.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -170,44 +171,77 @@ void read_txt(State& s, std::string_view bytes) {
                                           std::to_string(found) + " found");
 }
 
-// Where a data line (a line after the first) breaks the comma rule of a layout: every
-// non-blank data line of a csv file holds a comma, no data line of a dat file does. Returns
-// the number (from 1) of the first line that breaks it, 0 when none does. Commas and line ends
-// are single bytes that no code page 932 character holds as its second byte.
-std::size_t line_breaking_comma_rule(std::string_view bytes, bool commas_wanted) {
+// Commas and line ends are single bytes that no code page 932 character holds as its second
+// byte, so the comma rules of the dat and csv layouts are checked on the bytes.
+
+bool is_line_end(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// Where the line after the one that ends at `end` (a CR, LF or the end) starts.
+std::size_t next_line(std::string_view bytes, std::size_t end) {
+    if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() &&
+        bytes[end + 1] == '\n')
+        return end + 2;
+    return end + 1;
+}
+
+// The number (from 1) of the line that holds byte `offset`; a CR LF ends one line.
+std::size_t line_number_at(std::string_view bytes, std::size_t offset) {
     std::size_t line = 1;
-    bool comma = false;
-    bool blank = true;
-    for (std::size_t i = 0; i <= bytes.size(); ++i) {
-        const char c = i < bytes.size() ? bytes[i] : '\n';
-        if (c == '\r' || c == '\n') {
-            if (line > 1 && (commas_wanted ? !blank && !comma : comma))
-                return line;
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
+    for (std::size_t i = 0; i < offset; ++i)
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
             ++line;
-            comma = false;
-            blank = true;
-        } else if (c == ',') {
-            comma = true;
-            blank = false;
-        } else if (c != ' ' && c != '\t') {
-            blank = false;
+    return line;
+}
+
+// Where the data lines (the lines after the first) start.
+std::size_t data_start(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size() && !is_line_end(bytes[i]))
+        ++i;
+    return next_line(bytes, i);
+}
+
+// The first data line that holds a comma, 0 when none does.
+std::size_t data_line_with_comma(std::string_view bytes) {
+    const std::size_t comma = bytes.find(',', std::min(bytes.size(), data_start(bytes)));
+    return comma == std::string_view::npos ? 0 : line_number_at(bytes, comma);
+}
+
+// The first data line that holds something other than blanks and no comma, 0 when none does.
+std::size_t data_line_without_comma(std::string_view bytes) {
+    const std::size_t size = bytes.size();
+    for (std::size_t line = data_start(bytes); line < size;) {
+        std::size_t i = line;
+        bool blank = true;
+        while (i < size && bytes[i] != ',' && !is_line_end(bytes[i])) {
+            blank = blank && (bytes[i] == ' ' || bytes[i] == '\t');
+            ++i;
         }
+        if (i == size || bytes[i] != ',') {
+            if (!blank)
+                return line_number_at(bytes, line);
+        } else {
+            while (i < size && !is_line_end(bytes[i]))
+                ++i;
+        }
+        line = next_line(bytes, i);
     }
     return 0;
 }
 
 void dat_shape(std::string_view bytes) {
     require_text_shape(bytes);
-    if (const std::size_t line = line_breaking_comma_rule(bytes, false))
+    if (const std::size_t line = data_line_with_comma(bytes))
         raise(ErrorKind::unreadable,
               "line " + std::to_string(line) + " holds a comma, which no dat data line holds");
 }
 
 void csv_shape(std::string_view bytes) {
     require_text_shape(bytes);
-    if (const std::size_t line = line_breaking_comma_rule(bytes, true))
+    if (const std::size_t line = data_line_without_comma(bytes))
         raise(ErrorKind::unreadable,
               "line " + std::to_string(line) + " holds no comma, which every csv data line holds");
 }
