@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 #include "app/org_types.hpp"
 #include "gui/preview_reading.hpp"
@@ -115,7 +116,12 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     layout->addLayout(fields);
     layout->addWidget(plot_, 1);
     layout->addLayout(switches);
-    clear();
+    clear_fields();
+
+    worker_ = new QObject;
+    worker_->moveToThread(&thread_);
+    thread_.setObjectName(QStringLiteral("preview reader"));
+    thread_.start();
 }
 
 QString PreviewPane::warning() const {
@@ -123,6 +129,12 @@ QString PreviewPane::warning() const {
 }
 
 void PreviewPane::clear() {
+    ++generation_;  // a reading under way is no longer wanted
+    pending_ = false;
+    clear_fields();
+}
+
+void PreviewPane::clear_fields() {
     name_->setText(QStringLiteral("No file under the cursor"));
     fits_->clear();
     warning_->clear();
@@ -133,16 +145,47 @@ void PreviewPane::clear() {
     energy_->setEnabled(false);
 }
 
+PreviewPane::~PreviewPane() {
+    // A reading under way ends first; what it would show is dropped with the pane.
+    ++generation_;
+    thread_.quit();
+    thread_.wait();
+    delete worker_;
+}
+
 void PreviewPane::show_source(const std::string& path, int chosen_type) {
-    show_reading(read_source_preview(path, chosen_type), chosen_type, false);
+    request(path, chosen_type, false);
 }
 
 void PreviewPane::show_chn(const std::string& path) {
-    show_reading(read_chn_preview(path), -1, true);
+    request(path, -1, true);
+}
+
+void PreviewPane::request(const std::string& path, int chosen_type, bool chn) {
+    const int generation = ++generation_;
+    pending_ = true;
+    QMetaObject::invokeMethod(
+        worker_,
+        [this, path, chosen_type, chn, generation] {
+            if (generation != generation_)
+                return;  // a newer request came while this one waited
+            auto reading = std::make_shared<PreviewReading>(
+                chn ? read_chn_preview(path) : read_source_preview(path, chosen_type));
+            QMetaObject::invokeMethod(
+                this,
+                [this, reading, chosen_type, chn, generation] {
+                    if (generation != generation_)
+                        return;
+                    pending_ = false;
+                    show_reading(*reading, chosen_type, chn);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
 }
 
 void PreviewPane::show_reading(const PreviewReading& reading, int chosen_type, bool chn) {
-    clear();
+    clear_fields();
     name_->setText(QFileInfo(QString::fromStdString(reading.path)).fileName());
     if (reading.too_large) {
         fits_->setText(QStringLiteral("%1 MB: too large to preview; it is read only when "

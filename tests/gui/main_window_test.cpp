@@ -137,6 +137,12 @@ class MainWindowTest : public QObject {
             list->findItems(QString::fromStdString(name), Qt::MatchExactly);
         QCOMPARE(found.size(), 1);
         list->setCurrentItem(found.front(), QItemSelectionModel::NoUpdate);
+        wait_for_preview();
+    }
+    // The preview reads on a thread of its own; this waits until it shows its reading.
+    void wait_for_preview() const {
+        auto* pane = find<brandel::gui::PreviewPane>(QStringLiteral("preview"));
+        QTRY_VERIFY(!pane->reading());
     }
 
     template <typename T>
@@ -807,6 +813,7 @@ class MainWindowTest : public QObject {
             return find<QLabel>(QString::fromLatin1(name))->text();
         };
         click(option(1));  // Labo(New), but the file is a CANBERRA report
+        wait_for_preview();
         set_current(file1, "a.txt");
         QVERIFY2(pane->warning().startsWith(QStringLiteral("Does not read as Labo(New): ")),
                  qPrintable(pane->warning()));
@@ -815,6 +822,7 @@ class MainWindowTest : public QObject {
         QVERIFY(label("preview_fits").contains(QStringLiteral("CANBERRA(txt)")));
 
         click(option(0));  // the right type: no warning, what the file holds
+        wait_for_preview();
         QVERIFY2(pane->warning().isEmpty(), qPrintable(pane->warning()));
         QCOMPARE(label("preview_channels"), QStringLiteral("4"));
         QCOMPARE(label("preview_sample"), QStringLiteral(" test"));  // as the record holds it
@@ -831,11 +839,13 @@ class MainWindowTest : public QObject {
         QCOMPARE(label("preview_channels"), QStringLiteral("4"));
         QVERIFY(pane->warning().isEmpty());
         click(option(7));  // a type of the same pattern that the file does not fit
+        wait_for_preview();
         QVERIFY2(pane->warning().startsWith(QStringLiteral("Does not read as 原研開放研(txt)")),
                  qPrintable(pane->warning()));
 
         // A CHN file under the cursor in the destination list.
         click(option(0));
+        wait_for_preview();
         ctrl_click_entry(find<FileList>(QStringLiteral("File1")), "a.txt");
         press_start();
         auto* file2 = find<FileList>(QStringLiteral("File2"));
