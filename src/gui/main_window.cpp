@@ -599,6 +599,9 @@ void MainWindow::switch_mode(int mode) {
             option->hide();
         for (const ChnEditOption& o : chn_edit_options)
             Option1[static_cast<std::size_t>(o.index)]->show();
+        // The source pane is gone: the preview follows the CHN file list.
+        preview_->clear();
+        preview_destination();
     } else {
         return;
     }

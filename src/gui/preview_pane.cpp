@@ -104,6 +104,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
                        "calibration"));
     connect(log_, &QCheckBox::toggled, plot_, &SpectrumPlot::set_logarithmic);
     connect(energy_, &QCheckBox::toggled, plot_, &SpectrumPlot::set_energy_axis);
+    cursor_ = value_label(this, "preview_cursor");
+    connect(plot_, &SpectrumPlot::hovered, cursor_, &QLabel::setText);
     auto* switches = new QHBoxLayout;
     switches->addWidget(log_);
     switches->addWidget(energy_);
@@ -115,6 +117,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     layout->addWidget(warning_);
     layout->addLayout(fields);
     layout->addWidget(plot_, 1);
+    layout->addWidget(cursor_);
     layout->addLayout(switches);
     clear_fields();
 
@@ -139,7 +142,7 @@ void PreviewPane::clear_fields() {
     fits_->clear();
     warning_->clear();
     warning_->hide();
-    for (QLabel* label : {sample_, start_, live_, real_, channels_, calibration_})
+    for (QLabel* label : {sample_, start_, live_, real_, channels_, calibration_, cursor_})
         label->clear();
     plot_->clear();
     energy_->setEnabled(false);

@@ -57,6 +57,7 @@ class PreviewPane : public QWidget {
     QLabel* real_;
     QLabel* channels_;
     QLabel* calibration_;
+    QLabel* cursor_;
     SpectrumPlot* plot_;
     QCheckBox* log_;
     QCheckBox* energy_;

@@ -41,6 +41,7 @@ double count_position(double count, double top, bool logarithmic) {
 
 SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     setToolTip(
         QStringLiteral("Drag across the plot to zoom in; double-click to show all "
                        "channels"));
@@ -156,7 +157,24 @@ void SpectrumPlot::mousePressEvent(QMouseEvent* event) {
     }
 }
 
+QString SpectrumPlot::readout(int x) const {
+    if (counts_.empty())
+        return {};
+    const int channel = channel_at(x);
+    QString text = QStringLiteral("Channel %1: %2 counts")
+                       .arg(channel)
+                       .arg(counts_[static_cast<std::size_t>(channel)]);
+    if (energy_axis())
+        text += QStringLiteral(" at %1 keV").arg(calibration_.energy(channel), 0, 'f', 2);
+    return text;
+}
+
+void SpectrumPlot::leaveEvent(QEvent*) {
+    emit hovered({});
+}
+
 void SpectrumPlot::mouseMoveEvent(QMouseEvent* event) {
+    emit hovered(readout(event->position().toPoint().x()));
     if (drag_from_ >= 0) {
         drag_to_ = event->position().toPoint().x();
         update();

@@ -65,10 +65,19 @@ class SpectrumPlot : public QWidget {
     /// Draws the plot into `area` of any paint device; the widget paints itself with it.
     void render_plot(QPainter& painter, const QRect& area) const;
 
+    /// What lies under the mouse: "Channel 1460: 523 counts" (with its energy when the axis
+    /// shows energy).
+    QString readout(int x) const;
+
     QSize sizeHint() const override { return {320, 200}; }
     QSize minimumSizeHint() const override { return {160, 100}; }
 
+  signals:
+    /// The readout under the mouse as it moves; empty when it leaves the plot.
+    void hovered(const QString& readout);
+
   protected:
+    void leaveEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -854,6 +854,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(find<QLabel>(QStringLiteral("preview_fits"))->text(), QStringLiteral("CHN file"));
         QCOMPARE(find<QLabel>(QStringLiteral("preview_live"))->text(), QStringLiteral("100.00 s"));
         QCOMPARE(pane->plot().channel_count(), 4);
+
+        // In CHN_edit the preview follows the CHN file list only.
+        click(option(0));  // the source file under the cursor again
+        wait_for_preview();
+        QCOMPARE(label("preview_name"), QStringLiteral("a.txt"));
+        choose(200);
+        wait_for_preview();
+        QCOMPARE(label("preview_name"), QStringLiteral("a.chn"));
     }
 
     void previewOfUnreadableAndLargeFiles() {

@@ -1,6 +1,8 @@
 #include "gui/spectrum_plot.hpp"
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 
@@ -98,6 +100,36 @@ class SpectrumPlotTest : public QObject {
         QTest::mouseDClick(&plot, Qt::LeftButton, {}, QPoint(from, y));
         QCOMPARE(plot.first_channel(), 0);
         QCOMPARE(plot.last_channel(), 1024);
+    }
+
+    void readoutNamesChannelCountAndEnergy() {
+        SpectrumPlot plot;
+        plot.resize(400, 200);
+        std::vector<std::int32_t> counts(100);
+        for (int i = 0; i < 100; ++i)
+            counts[static_cast<std::size_t>(i)] = 1000 + i;
+        plot.set_spectrum(counts, {});
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        QString seen;
+        connect(&plot, &SpectrumPlot::hovered, this, [&seen](const QString& text) { seen = text; });
+        const int x = plot.width() / 2;
+        const QPointF at(x, plot.height() / 2);
+        QMouseEvent move(QEvent::MouseMove, at, plot.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&plot, &move);
+        const int channel = plot.channel_at(x);
+        QCOMPARE(seen, QStringLiteral("Channel %1: %2 counts").arg(channel).arg(1000 + channel));
+        QVERIFY(!plot.energy_axis());  // no calibration: channels
+
+        plot.set_spectrum(counts, {10.0, 0.5, 0.0});
+        QVERIFY(plot.energy_axis());
+        QCOMPARE(plot.readout(x), QStringLiteral("Channel %1: %2 counts at %3 keV")
+                                      .arg(channel)
+                                      .arg(1000 + channel)
+                                      .arg(10.0 + 0.5 * channel, 0, 'f', 2));
+        plot.set_energy_axis(false);
+        QVERIFY(!plot.readout(x).contains(QStringLiteral("keV")));
     }
 
     void drawsTheCountsInTheirColumns() {
