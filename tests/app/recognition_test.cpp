@@ -46,6 +46,27 @@ TEST(Recognition, EveryExampleFitsItsOwnLayout) {
     }
 }
 
+// Generated files of every layout across sizes, line ends, dates and times fit what the examples
+// fit: a tiny or a blank-timed file must not start to read as another layout.
+TEST(Recognition, GeneratedFilesFitTheirOwnLayout) {
+    for (Layout layout : tools::all_layouts())
+        for (int channels : {2, 16, 1000})
+            for (tools::LineEnd end :
+                 {tools::LineEnd::cr, tools::LineEnd::crlf, tools::LineEnd::lf})
+                for (bool late : {false, true}) {
+                    tools::SourceParams p;
+                    p.channels = channels;
+                    p.line_end = end;
+                    p.start = late ? tools::StartTime{1998, 12, 31, 23, 59, 59}
+                                   : tools::StartTime{2003, 7, 5, 0, 0, 0};
+                    p.live_seconds = late ? 99999.99 : 0.0;
+                    p.real_seconds = late ? 100000.0 : 0.0;
+                    SCOPED_TRACE(name_of(layout) + " " + std::to_string(channels) + " channels");
+                    EXPECT_EQ(names_of(fitting_types(tools::make_source(layout, p))),
+                              expected_fits(layout));
+                }
+}
+
 // Every example converted under every type with a reader: it converts under a type it fits,
 // and under any other type nothing is written and the reason names the layouts it fits.
 TEST(Recognition, ExamplesConvertOnlyUnderATypeTheyFit) {
