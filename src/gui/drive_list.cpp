@@ -73,6 +73,9 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     for (const std::string& root : roots)
         addItem(drive_icon, qt_text(root), path_data(root));
 #endif
+    // A long mount path must not widen the pane: the list shows as much as fits.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(8);
     connect(this, &QComboBox::activated, this, &DriveList::on_activated);
 }
 

@@ -20,6 +20,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -395,8 +396,11 @@ void MainWindow::restore_settings() {
 
     const QByteArray geometry = settings_->value(key_geometry).toByteArray();
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
-        const QSize hint = sizeHint();
-        resize(std::max(hint.width(), 960), std::max(hint.height(), 600));
+        // The first start: room for the lists and the preview, within the screen.
+        QSize size = sizeHint().expandedTo(QSize(960, 600)).expandedTo(minimumSizeHint());
+        if (const QScreen* shown = screen())
+            size = size.boundedTo(shown->availableGeometry().size()).expandedTo(minimumSizeHint());
+        resize(size);
     }
     splitter_->restoreState(settings_->value(key_splitter).toByteArray());
     preview_action_->setChecked(settings_->value(key_preview, true).toBool());

@@ -239,6 +239,10 @@ class MainWindowTest : public QObject {
         open_window({});
         QApplication::setFont(saved);
         QCOMPARE(option(3)->font().pointSize(), points);
+        // It still fits a 1280 x 1024 screen.
+        const QSize least = window_->minimumSizeHint();
+        QVERIFY2(least.width() <= 1280 && least.height() <= 1000,
+                 qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
         for (int mode : {100, 200}) {
             choose(mode);
             QCoreApplication::processEvents();
