@@ -627,6 +627,22 @@ class MainWindowTest : public QObject {
                  qPrintable(text));
     }
 
+    void filesSelectedBeforeTheTypeConvert() {
+        // The README's order: select the files, pick their kind, press "->".
+        open_window({"a.txt", "b.TXT", "notes.doc"});
+        TempDir destination;
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(destination.path().string()));
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        ctrl_click_entry(file1, "a.txt");
+        ctrl_click_entry(file1, "b.TXT");
+        ctrl_click_entry(file1, "notes.doc");
+        click(option(0));
+        press_start();
+        QCOMPARE(files_in(destination.path()), (Names{"a.chn", "b.chn"}));
+        QVERIFY(messages_.empty());
+        QVERIFY(window_->status_text().startsWith(QStringLiteral("Converted 2 of 2 files into ")));
+    }
+
     void startWithNothingSelectedSaysWhatToDo() {
         open_window({"a.txt"});
         TempDir destination;
