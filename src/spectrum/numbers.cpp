@@ -64,11 +64,14 @@ bool plain_whole_number(const Text& text, double& value) {
         whole = whole * 10 + static_cast<std::uint64_t>(text[i++] - '0');
     if (i == first)
         return false;
-    // The number must end here: at the end of the text or at a character that cannot go on with
-    // it (a blank could be followed by more digits, a point by decimals, E or D by an exponent).
+    // The number must end here: after any dropped blanks, at the end of the text or at a
+    // character that cannot go on with it (a digit would join it, a point bring decimals, E or D
+    // an exponent).
+    while (i < n && dropped(static_cast<char32_t>(text[i])))
+        ++i;
     if (i < n) {
         const auto c = static_cast<char32_t>(text[i]);
-        if (digit(c) || dropped(c) || c == U'.' || c == U'E' || c == U'e' || c == U'D' || c == U'd')
+        if (digit(c) || c == U'.' || c == U'E' || c == U'e' || c == U'D' || c == U'd')
             return false;
     }
     value = negative ? -static_cast<double>(whole) : static_cast<double>(whole);

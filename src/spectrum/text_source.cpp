@@ -1,84 +1,243 @@
 #include "spectrum/text_source.hpp"
 
+#include <cstring>
+#include <limits>
+
 #include "spectrum/codepage.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
+#include "spectrum/text.hpp"
 
 namespace brandel::spectrum {
 
 namespace {
-// The buffers of the last text of this thread, kept for the next one: converting many files then
-// reuses one block of memory instead of mapping and clearing fresh pages for every file.
-// A text of more characters than this is not kept, so one huge file does not hold its memory.
-constexpr std::size_t max_spare = std::size_t{4} << 20;
-thread_local std::u32string spare_text;
-}  // namespace
 
-TextSource::TextSource(std::u32string text) : text_(std::move(text)) {
-    cut_lines();
+// The buffers of the last text of this thread, kept for the next one: converting many files then
+// reuses one block of memory instead of mapping fresh pages for every file. A buffer larger than
+// this is not kept, so one huge file does not hold its memory.
+constexpr std::size_t max_spare_bytes = std::size_t{16} << 20;
+thread_local std::string spare_bytes;
+
+constexpr std::uint64_t ones = 0x0101010101010101u;
+constexpr std::uint64_t highs = 0x8080808080808080u;
+
+// Whether any byte of the word is zero (exact: no byte is reported that is not there).
+constexpr std::uint64_t zero_byte(std::uint64_t w) {
+    return (w - ones) & ~w & highs;
 }
+
+// The end of the line that starts at `from`: the offset of the first CR or LF at or after it, or
+// the end of the bytes. `ascii` tells whether every byte before that end is below 0x80. Eight
+// bytes are looked at together while none of them is a line end.
+std::size_t line_end(std::string_view bytes, std::size_t from, bool& ascii) {
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = from;
+    std::uint64_t seen = 0;
+    while (i + 8 <= n) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (zero_byte(w ^ (ones * '\r')) | zero_byte(w ^ (ones * '\n')))
+            break;
+        seen |= w;
+        i += 8;
+    }
+    while (i < n && p[i] != '\r' && p[i] != '\n')
+        seen |= static_cast<unsigned char>(p[i++]);
+    ascii = (seen & highs) == 0;
+    return i;
+}
+
+bool is_line_end(char32_t c) {
+    return c == U'\r' || c == U'\n';
+}
+bool ends_field(char32_t c) {
+    return c == U',' || is_line_end(c);
+}
+bool ends_number(char32_t c) {
+    return ends_field(c) || c == U' ' || c == U'\t';
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool contains_ascii_ignore_case(std::string_view line, std::string_view key) {
+    if (key.empty())
+        return true;
+    if (line.size() < key.size())
+        return false;
+    const char first = lower(key.front());
+    for (std::size_t i = 0; i + key.size() <= line.size(); ++i) {
+        if (lower(line[i]) != first)
+            continue;
+        std::size_t k = 1;
+        while (k < key.size() && lower(line[i + k]) == lower(key[k]))
+            ++k;
+        if (k == key.size())
+            return true;
+    }
+    return false;
+}
+
+std::u32string widen_ascii(std::string_view ascii) {
+    return std::u32string(ascii.begin(), ascii.end());
+}
+
+}  // namespace
 
 TextSource TextSource::from_bytes(std::string_view bytes) {
     TextSource source;
-    source.text_ = std::move(spare_text);
-    decode_cp932(bytes, source.text_);
-    source.cut_lines();
+    source.owned_ = std::move(spare_bytes);
+    source.owned_.assign(bytes);
+    source.bytes_ = source.owned_;
+    return source;
+}
+
+TextSource TextSource::over_bytes(std::string_view bytes) {
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
+        raise(ErrorKind::unreadable, "the text is too large");
+    TextSource source;
+    source.bytes_ = bytes;
     return source;
 }
 
 TextSource::~TextSource() {
-    if (text_.capacity() > spare_text.capacity() && text_.capacity() <= max_spare)
-        spare_text = std::move(text_);
+    if (owned_.capacity() > spare_bytes.capacity() && owned_.capacity() <= max_spare_bytes)
+        spare_bytes = std::move(owned_);
 }
 
-void TextSource::cut_lines() {
-    lines_.clear();
-    std::size_t begin = 0;
-    const std::size_t n = text_.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        char32_t c = text_[i];
-        if (c != U'\r' && c != U'\n')
-            continue;
-        lines_.push_back({begin, i - begin});
-        if (c == U'\r' && i + 1 < n && text_[i + 1] == U'\n')
-            ++i;
-        begin = i + 1;
+TextSource::TextSource(TextSource&& other) noexcept {
+    *this = std::move(other);
+}
+
+TextSource& TextSource::operator=(TextSource&& other) noexcept {
+    const bool own = !other.owned_.empty() && other.bytes_.data() == other.owned_.data();
+    owned_ = std::move(other.owned_);
+    bytes_ = own ? std::string_view(owned_) : other.bytes_;
+    lines_ = std::move(other.lines_);
+    cut_ = other.cut_;
+    cut_all_ = other.cut_all_;
+    decoded_ = std::move(other.decoded_);
+    text_ = std::move(other.text_);
+    text_decoded_ = other.text_decoded_;
+    other.bytes_ = {};
+    other.lines_.clear();
+    other.cut_ = 0;
+    other.cut_all_ = false;
+    other.text_decoded_ = false;
+    return *this;
+}
+
+bool TextSource::cut_to(std::size_t i) const {
+    const std::size_t n = bytes_.size();
+    while (lines_.size() <= i && !cut_all_) {
+        if (cut_ >= n) {
+            cut_all_ = true;
+            break;
+        }
+        bool ascii = true;
+        const std::size_t end = line_end(bytes_, cut_, ascii);
+        lines_.push_back(
+            {static_cast<std::uint32_t>(cut_), static_cast<std::uint32_t>(end - cut_), ascii});
+        cut_ = end;
+        if (cut_ < n) {
+            if (bytes_[cut_] == '\r' && cut_ + 1 < n && bytes_[cut_ + 1] == '\n')
+                ++cut_;
+            ++cut_;
+        }
     }
-    if (begin < n)
-        lines_.push_back({begin, n - begin});
+    return lines_.size() > i;
+}
+
+bool TextSource::has_line(std::size_t i) const {
+    return cut_to(i);
+}
+
+std::size_t TextSource::line_count() const {
+    cut_to(std::numeric_limits<std::size_t>::max() - 1);
+    return lines_.size();
+}
+
+const TextSource::Line& TextSource::at(std::size_t i) const {
+    if (!cut_to(i))
+        raise(ErrorKind::end_of_file, "line " + std::to_string(i + 1) + " is past the end");
+    return lines_[i];
+}
+
+std::string_view TextSource::line_bytes(std::size_t i) const {
+    const Line& l = at(i);
+    return bytes_.substr(l.begin, l.length);
+}
+
+bool TextSource::line_is_ascii(std::size_t i) const {
+    return at(i).ascii;
 }
 
 std::u32string_view TextSource::line(std::size_t i) const {
-    const Span& s = lines_.at(i);
-    return std::u32string_view(text_).substr(s.begin, s.length);
+    const Line& l = at(i);
+    auto found = decoded_.find(i);
+    if (found == decoded_.end()) {
+        const std::string_view b = bytes_.substr(l.begin, l.length);
+        found = decoded_.emplace(i, l.ascii ? widen_ascii(b) : decode_cp932(b)).first;
+    }
+    return found->second;
+}
+
+std::size_t TextSource::line_offset(std::size_t i) const {
+    return cut_to(i) ? lines_[i].begin : bytes_.size();
+}
+
+std::size_t TextSource::find_line(std::string_view key) const {
+    const std::u32string wide = widen_ascii(key);
+    for (std::size_t i = 0; cut_to(i); ++i) {
+        const bool found = lines_[i].ascii ? contains_ascii_ignore_case(line_bytes(i), key)
+                                           : contains_ignore_case(line(i), wide);
+        if (found)
+            return i;
+    }
+    return npos;
+}
+
+const std::u32string& TextSource::text() const {
+    if (!text_decoded_) {
+        decode_cp932(bytes_, text_);
+        text_decoded_ = true;
+    }
+    return text_;
 }
 
 std::size_t TextSource::line_start(std::size_t i) const {
-    return i < lines_.size() ? lines_[i].begin : text_.size();
+    // Characters before line i: the decoded length of its bytes (a line end is one byte and one
+    // character, and never part of a double-byte character).
+    const std::size_t offset = line_offset(i);
+    if (offset >= bytes_.size())
+        return text().size();
+    return decode_cp932(bytes_.substr(0, offset)).size();
 }
+
+FieldReader::FieldReader(std::string_view bytes, std::size_t offset, std::size_t first_line)
+    : bytes_(bytes), is_wide_(false), size_(bytes.size()), pos_(offset), line_(first_line) {}
 
 FieldReader::FieldReader(std::u32string_view text, std::size_t offset, std::size_t first_line)
-    : text_(text), pos_(offset), line_(first_line) {}
-
-void FieldReader::skip_blanks() {
-    while (pos_ < text_.size() && (text_[pos_] == U' ' || text_[pos_] == U'\t'))
-        ++pos_;
-}
+    : wide_(text), is_wide_(true), size_(text.size()), pos_(offset), line_(first_line) {}
 
 // After a field: blanks, then one comma or one line end (CR, CR LF or LF), if present.
-void FieldReader::skip_separator() {
-    skip_blanks();
-    if (pos_ >= text_.size())
+template <typename Char>
+void FieldReader::skip_separator(std::basic_string_view<Char> text) {
+    while (pos_ < size_ && (text[pos_] == ' ' || text[pos_] == '\t'))
+        ++pos_;
+    if (pos_ >= size_)
         return;
-    char32_t c = text_[pos_];
-    if (c == U',') {
+    const Char c = text[pos_];
+    if (c == ',') {
         ++pos_;
-    } else if (c == U'\r') {
+    } else if (c == '\r') {
         ++pos_;
-        if (pos_ < text_.size() && text_[pos_] == U'\n')
+        if (pos_ < size_ && text[pos_] == '\n')
             ++pos_;
         ++line_;
-    } else if (c == U'\n') {
+    } else if (c == '\n') {
         ++pos_;
         ++line_;
     }
@@ -89,47 +248,82 @@ void FieldReader::end_of_file() const {
           "line " + std::to_string(line_) + ": the file ends where a value was expected");
 }
 
-std::u32string FieldReader::next_field() {
-    skip_blanks();
+template <typename Char>
+std::u32string FieldReader::field_of(std::basic_string_view<Char> text) {
+    while (pos_ < size_ && (text[pos_] == ' ' || text[pos_] == '\t'))
+        ++pos_;
     if (at_end())
         end_of_file();
-    std::u32string field;
-    if (pos_ < text_.size() && text_[pos_] == U'"') {
-        ++pos_;
-        while (pos_ < text_.size() && text_[pos_] != U'"') {
-            // A line end inside the quotes: CR, CR LF or LF each count one line.
-            if (text_[pos_] == U'\r' || (text_[pos_] == U'\n' && !field.ends_with(U'\r')))
+    std::size_t begin = pos_;
+    std::size_t end = pos_;
+    if (text[pos_] == '"') {
+        begin = ++pos_;
+        // A line end inside the quotes: CR, CR LF or LF each count one line.
+        while (pos_ < size_ && text[pos_] != '"') {
+            if (text[pos_] == '\r' ||
+                (text[pos_] == '\n' && (pos_ == begin || text[pos_ - 1] != '\r')))
                 ++line_;
-            field.push_back(text_[pos_++]);
+            ++pos_;
         }
-        if (pos_ < text_.size())
+        end = pos_;
+        if (pos_ < size_)
             ++pos_;  // the closing quote
         // What follows the closing quote up to the separator is not part of the field.
-        while (pos_ < text_.size() && text_[pos_] != U',' && text_[pos_] != U'\r' &&
-               text_[pos_] != U'\n')
+        while (pos_ < size_ && !ends_field(static_cast<char32_t>(text[pos_])))
             ++pos_;
     } else {
-        while (pos_ < text_.size() && text_[pos_] != U',' && text_[pos_] != U'\r' &&
-               text_[pos_] != U'\n')
-            field.push_back(text_[pos_++]);
+        while (pos_ < size_ && !ends_field(static_cast<char32_t>(text[pos_])))
+            ++pos_;
+        end = pos_;
     }
-    skip_separator();
+    std::u32string field;
+    if constexpr (sizeof(Char) == 1)
+        field = decode_cp932(text.substr(begin, end - begin));
+    else
+        field = std::u32string(text.substr(begin, end - begin));
+    skip_separator(text);
     return field;
 }
 
-double FieldReader::next_number() {
-    skip_blanks();
+template <typename Char>
+double FieldReader::number_of(std::basic_string_view<Char> text) {
+    while (pos_ < size_ && (text[pos_] == ' ' || text[pos_] == '\t'))
+        ++pos_;
     if (at_end())
         end_of_file();
-    if (pos_ < text_.size() && text_[pos_] == U'"')
-        return leading_number(next_field());
-    std::size_t begin = pos_;
-    while (pos_ < text_.size() && text_[pos_] != U',' && text_[pos_] != U'\r' &&
-           text_[pos_] != U'\n' && text_[pos_] != U' ' && text_[pos_] != U'\t')
-        ++pos_;
-    double value = leading_number(text_.substr(begin, pos_ - begin));
-    skip_separator();
+    if (text[pos_] == '"')
+        return leading_number(field_of(text));
+    const std::size_t begin = pos_;
+    // The common field, an optional sign and at most 15 digits (exact as a double) ended by a
+    // separator or the end of the text, is read as it is scanned.
+    std::size_t i = pos_;
+    bool negative = false;
+    if (text[i] == '-' || text[i] == '+')
+        negative = text[i++] == '-';
+    const std::size_t first = i;
+    std::uint64_t whole = 0;
+    while (i < size_ && i - first < 15 && static_cast<char32_t>(text[i]) - U'0' < 10u)
+        whole = whole * 10 + static_cast<std::uint64_t>(text[i++] - '0');
+    double value;
+    if (i > first && (i >= size_ || ends_number(static_cast<char32_t>(text[i])))) {
+        pos_ = i;
+        value = negative ? -static_cast<double>(whole) : static_cast<double>(whole);
+    } else {
+        pos_ = i;
+        while (pos_ < size_ && !ends_number(static_cast<char32_t>(text[pos_])))
+            ++pos_;
+        value = leading_number(text.substr(begin, pos_ - begin));
+    }
+    skip_separator(text);
     return value;
+}
+
+std::u32string FieldReader::next_field() {
+    return is_wide_ ? field_of(wide_) : field_of(bytes_);
+}
+
+double FieldReader::next_number() {
+    return is_wide_ ? number_of(wide_) : number_of(bytes_);
 }
 
 }  // namespace brandel::spectrum

@@ -1,53 +1,102 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace brandel::spectrum {
 
-/// A decoded text file cut into lines. A line ends at CR, CR LF or a lone LF; the terminator is
-/// not part of the line. A last line without a terminator is a line; an empty file has none.
+/// A code page 932 text file cut into lines. A line ends at CR, CR LF or a lone LF; the
+/// terminator is not part of the line. A last line without a terminator is a line; an empty file
+/// has none.
+///
+/// The text is kept as its bytes. CR and LF never occur inside a double-byte character, so the
+/// lines of the bytes are the lines of the decoded text. A line of ASCII bytes is its own
+/// characters; only a line holding other bytes is decoded, and only when its characters are
+/// asked for. Lines are cut on demand, so a reader that takes a few header lines and then reads
+/// the rest as fields never looks for the line ends of the table.
 class TextSource {
   public:
-    explicit TextSource(std::u32string text);
-    /// Decodes code page 932 bytes and cuts them into lines.
+    /// A text of the given bytes, copied.
     static TextSource from_bytes(std::string_view bytes);
+    /// A text over bytes that the caller keeps alive and unchanged for the source's lifetime.
+    static TextSource over_bytes(std::string_view bytes);
     ~TextSource();
-    TextSource(TextSource&&) = default;
-    TextSource& operator=(TextSource&&) = default;
+    TextSource(TextSource&&) noexcept;
+    TextSource& operator=(TextSource&&) noexcept;
+    TextSource(const TextSource&) = delete;
+    TextSource& operator=(const TextSource&) = delete;
 
-    const std::u32string& text() const { return text_; }
-    std::size_t line_count() const { return lines_.size(); }
-    /// Line i, counted from 0.
+    /// All bytes of the text.
+    std::string_view bytes() const { return bytes_; }
+
+    /// Whether line i (from 0) exists; cuts lines only as far as needed to tell.
+    bool has_line(std::size_t i) const;
+    /// The number of lines (cuts the whole text).
+    std::size_t line_count() const;
+
+    /// The bytes of line i. Columns count characters, so a line that is not ASCII must be taken
+    /// through line() for them.
+    std::string_view line_bytes(std::size_t i) const;
+    /// Whether line i is all ASCII, so that its bytes are its characters.
+    bool line_is_ascii(std::size_t i) const;
+    /// The characters of line i, decoded (and kept) on first use.
     std::u32string_view line(std::size_t i) const;
-    /// Offset in text() where line i starts; line_count() gives the end of the text.
+    /// Byte offset where line i starts; the size of the text for the line after the last.
+    std::size_t line_offset(std::size_t i) const;
+
+    /// The number (from 0) of the first line that holds `key` anywhere, ignoring the case of
+    /// the letters a-z; `npos` when no line does. `key` is ASCII; lines that are not ASCII are
+    /// searched in their characters, so a trail byte never matches a letter.
+    std::size_t find_line(std::string_view key) const;
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    /// The whole text decoded, and the offset in it where line i starts. Kept for callers that
+    /// read the text as characters; it costs a decoding of the whole file on first use.
+    const std::u32string& text() const;
     std::size_t line_start(std::size_t i) const;
 
   private:
-    struct Span {
-        std::size_t begin;
-        std::size_t length;
+    struct Line {
+        std::uint32_t begin;
+        std::uint32_t length;
+        bool ascii;
     };
     TextSource() = default;
-    void cut_lines();
+    // Cuts lines until line i is known or the text ends; true when line i exists.
+    bool cut_to(std::size_t i) const;
+    const Line& at(std::size_t i) const;
 
-    std::u32string text_;
-    std::vector<Span> lines_;
+    std::string owned_;
+    std::string_view bytes_;
+    mutable std::vector<Line> lines_;
+    mutable std::size_t cut_ = 0;  // byte offset where the next line to cut starts
+    mutable bool cut_all_ = false;
+    mutable std::map<std::size_t, std::u32string> decoded_;
+    mutable std::u32string text_;
+    mutable bool text_decoded_ = false;
 };
 
 /// Reads fields from a text: fields are separated by commas or line ends, leading blanks of a
 /// field are skipped, and a field that starts with a double quote runs to its closing quote.
 /// When a number is read directly a blank also ends it, so "1 2" holds two numbers.
+///
+/// The bytes of a code page 932 text are read as they are: every character that separates or
+/// makes up a number is ASCII and never the trail byte of a double-byte character, so the fields,
+/// numbers and line numbers are those of the decoded text; text fields are decoded.
 class FieldReader {
   public:
     /// Reads `text` from `offset`; `first_line` is the number (from 1) of the line there, used in
     /// error messages.
+    FieldReader(std::string_view bytes, std::size_t offset, std::size_t first_line);
+    /// The same over decoded characters.
     FieldReader(std::u32string_view text, std::size_t offset, std::size_t first_line);
 
     /// True when nothing is left to read.
-    bool at_end() const { return pos_ >= text_.size(); }
+    bool at_end() const { return pos_ >= size_; }
     /// The next field as text. At the end of the text raises an end-of-file error.
     std::u32string next_field();
     /// The next field read directly as a number (leading-number rule). At the end of the text
@@ -57,11 +106,18 @@ class FieldReader {
     std::size_t line_number() const { return line_; }
 
   private:
-    void skip_blanks();
-    void skip_separator();
+    template <typename Char>
+    std::u32string field_of(std::basic_string_view<Char> text);
+    template <typename Char>
+    double number_of(std::basic_string_view<Char> text);
+    template <typename Char>
+    void skip_separator(std::basic_string_view<Char> text);
     [[noreturn]] void end_of_file() const;
 
-    std::u32string_view text_;
+    std::string_view bytes_;
+    std::u32string_view wide_;
+    bool is_wide_;
+    std::size_t size_;
     std::size_t pos_;
     std::size_t line_;
 };

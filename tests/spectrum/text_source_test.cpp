@@ -1,0 +1,261 @@
+// The text of a source file is read as bytes, and only lines that are not ASCII are decoded.
+// These tests hold the byte reading to what reading the decoded characters gives, on texts made
+// of the pieces that trouble it: double-byte characters whose trail byte is a letter, lead bytes
+// without a trail, half-width katakana, every kind of line end, separators and number characters.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "spectrum/codepage.hpp"
+#include "spectrum/errors.hpp"
+#include "spectrum/numbers.hpp"
+#include "spectrum/text.hpp"
+#include "spectrum/text_source.hpp"
+
+namespace brandel::spectrum {
+namespace {
+
+constexpr std::string_view pieces[] = {
+    " ",
+    "  ",
+    "\t",
+    ",",
+    "\r",
+    "\n",
+    "\r\n",
+    "\"",
+    "0",
+    "7",
+    "123",
+    "4096",
+    "-",
+    "+",
+    ".",
+    "E",
+    "e",
+    "D",
+    "x",
+    "A =",
+    "1.5E3",
+    "2d-1",
+    "999999999999999",
+    "12 34",
+    "\x82",
+    "\xA0",
+    "\x82\xA0",
+    "\x83\x41",
+    "\x8e\x8e",
+    "\xB1",
+    "\xFF",
+    "\x81",
+    "\x40",
+    "\x81\r",
+    "\x81,",
+    "\x81\"",
+    "\x85\x45",
+    "\x83\x44",
+    "\x82\x4f",
+};
+
+class Random {
+  public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::size_t below(std::size_t n) {
+        state_ = state_ * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<std::size_t>((state_ >> 33) % n);
+    }
+
+  private:
+    std::uint64_t state_;
+};
+
+std::string random_text(Random& random, std::size_t pieces_count) {
+    std::string text;
+    for (std::size_t i = 0; i < pieces_count; ++i)
+        text += pieces[random.below(std::size(pieces))];
+    return text;
+}
+
+// Lines of decoded text, cut the plain way: at CR, CR LF or LF.
+std::vector<std::u32string> decoded_lines(std::string_view bytes) {
+    const std::u32string text = decode_cp932(bytes);
+    std::vector<std::u32string> lines;
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != U'\r' && text[i] != U'\n')
+            continue;
+        lines.push_back(text.substr(begin, i - begin));
+        if (text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n')
+            ++i;
+        begin = i + 1;
+    }
+    if (begin < text.size())
+        lines.push_back(text.substr(begin));
+    return lines;
+}
+
+TEST(TextSourceBytes, LinesAreTheLinesOfTheDecodedText) {
+    Random random(1);
+    for (int round = 0; round < 3000; ++round) {
+        const std::string bytes = random_text(random, random.below(40));
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const std::vector<std::u32string> expected = decoded_lines(bytes);
+        const TextSource source = TextSource::from_bytes(bytes);
+        // Asking for a line far ahead first, then from the top, must cut the same lines.
+        EXPECT_EQ(source.has_line(expected.size()), false);
+        ASSERT_EQ(source.line_count(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(source.line(i), expected[i]) << "line " << i;
+            const std::string_view b = source.line_bytes(i);
+            const bool ascii = std::all_of(
+                b.begin(), b.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+            EXPECT_EQ(source.line_is_ascii(i), ascii);
+            EXPECT_EQ(decode_cp932(b), expected[i]);
+            EXPECT_EQ(source.line_start(i),
+                      decode_cp932(bytes.substr(0, source.line_offset(i))).size());
+        }
+        EXPECT_EQ(source.line_start(expected.size()), source.text().size());
+    }
+}
+
+TEST(TextSourceBytes, LongLinesAreCutAtTheirEndsWhereverTheyFall) {
+    // Line ends and a non-ASCII byte at every place within and across eight-byte words.
+    for (std::size_t length = 0; length < 40; ++length) {
+        for (const char* end : {"\r", "\n", "\r\n"}) {
+            std::string line(length, '5');
+            const std::string bytes = line + end + line + "\xB1" + line;
+            const TextSource source = TextSource::from_bytes(bytes);
+            ASSERT_EQ(source.line_count(), 2u);
+            EXPECT_EQ(source.line_bytes(0), line);
+            EXPECT_TRUE(source.line_is_ascii(0));
+            EXPECT_FALSE(source.line_is_ascii(1));
+            EXPECT_EQ(source.line(1).size(), 2 * length + 1);
+            EXPECT_EQ(source.line(1)[length], U'\uFF71');
+        }
+    }
+}
+
+// Reads the same text through bytes and through characters with the same calls; every number
+// (to the bit), text field, line number, end and error must agree.
+void expect_same_fields(const std::string& bytes, std::size_t offset, std::size_t first_line,
+                        Random& random) {
+    const std::u32string text = decode_cp932(bytes);
+    const std::size_t wide_offset = decode_cp932(bytes.substr(0, offset)).size();
+    FieldReader narrow(std::string_view(bytes), offset, first_line);
+    FieldReader wide(std::u32string_view(text), wide_offset, first_line);
+    for (int k = 0; k < 200; ++k) {
+        ASSERT_EQ(narrow.at_end(), wide.at_end());
+        ASSERT_EQ(narrow.line_number(), wide.line_number());
+        const bool as_number = random.below(4) != 0;
+        std::string narrow_error, wide_error;
+        double n1 = 0, n2 = 0;
+        std::u32string f1, f2;
+        try {
+            if (as_number)
+                n1 = narrow.next_number();
+            else
+                f1 = narrow.next_field();
+        } catch (const SpectrumError& e) {
+            narrow_error = e.what();
+        }
+        try {
+            if (as_number)
+                n2 = wide.next_number();
+            else
+                f2 = wide.next_field();
+        } catch (const SpectrumError& e) {
+            wide_error = e.what();
+        }
+        ASSERT_EQ(narrow_error, wide_error);
+        if (!narrow_error.empty())
+            return;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(n1), std::bit_cast<std::uint64_t>(n2))
+            << n1 << " and " << n2 << " at call " << k;
+        ASSERT_EQ(f1, f2) << "at call " << k;
+    }
+}
+
+TEST(FieldReaderBytes, ReadsWhatTheDecodedTextReads) {
+    Random random(2);
+    for (int round = 0; round < 4000; ++round) {
+        const std::string bytes = random_text(random, random.below(60));
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const TextSource source = TextSource::from_bytes(bytes);
+        const std::size_t skip = random.below(3);
+        expect_same_fields(bytes, source.line_offset(skip), skip + 1, random);
+    }
+}
+
+TEST(FieldReaderBytes, ReadsATableOfWholeNumbersAndTheirNeighbours) {
+    // The table forms the fast path reads, with the forms beside it that it must leave alone.
+    const std::string table =
+        "        0         327\r\n"
+        "        1  -0\r\n"
+        "2,+17,\r\n"
+        "3 999999999999999 1234567890123456 4\n"
+        "5 12.5 6e2 7D1 8x 9-\r"
+        "10\t\"11\" -\r\n"
+        "\"12\r\n13\"";
+    Random random(3);
+    for (int round = 0; round < 50; ++round)
+        expect_same_fields(table, 0, 1, random);
+
+    FieldReader in(std::string_view(table), 0, 1);
+    const double expected[] = {
+        0,    327, 1,  -0.0, 2, 17, 0,  3, 999999999999999, 1234567890123456, 4, 5,
+        12.5, 600, 70, 8,    9, 10, 11, 12};
+    for (double value : expected) {
+        const double got = in.next_number();
+        EXPECT_EQ(got, value);
+        EXPECT_EQ(std::signbit(got), std::signbit(value)) << value;
+    }
+    EXPECT_TRUE(in.at_end());
+}
+
+TEST(TextSourceKeys, AreFoundInCharactersNotInTrailBytes) {
+    // 0x83 0x41 is the katakana "a", whose trail byte is the letter A.
+    const std::string bytes = "head\r\n\x83\x41 = 1\r\nsample\r\n  a = 2\r\n";
+    const TextSource source = TextSource::from_bytes(bytes);
+    EXPECT_EQ(source.find_line("A ="), 3u);
+    EXPECT_EQ(source.find_line("SAMPLE"), 2u);
+    EXPECT_EQ(source.find_line("\x83"), TextSource::npos);
+    EXPECT_EQ(source.find_line("missing"), TextSource::npos);
+    EXPECT_EQ(source.line(1), U"ア = 1");
+}
+
+TEST(TextSourceBytes, AKeptViewReadsTheCallersBytesAndMovesKeepThem) {
+    const std::string bytes = "a\r\nb";
+    TextSource over = TextSource::over_bytes(bytes);
+    EXPECT_EQ(over.bytes().data(), bytes.data());
+    TextSource copied = TextSource::from_bytes("short\r\ntext");
+    EXPECT_EQ(copied.line(0), U"short");
+    TextSource moved = std::move(copied);
+    EXPECT_EQ(moved.line_bytes(1), "text");
+    EXPECT_EQ(moved.line(0), U"short");
+    EXPECT_FALSE(moved.has_line(2));
+    EXPECT_THROW(moved.line(2), SpectrumError);
+}
+
+TEST(LeadingNumberBytes, WholeNumbersEndAtBlanksOnlyWhenNothingContinuesThem) {
+    EXPECT_EQ(leading_number(std::string_view("   123   ")), 123);
+    EXPECT_EQ(leading_number(std::string_view("123 x")), 123);
+    EXPECT_EQ(leading_number(std::string_view("12 34")), 1234);
+    EXPECT_EQ(leading_number(std::string_view("123 .5")), 123.5);
+    EXPECT_EQ(leading_number(std::string_view("12 E2")), 1200);
+    EXPECT_EQ(leading_number(std::string_view("-7\t\n")), -7);
+    EXPECT_EQ(leading_number(std::string_view("\x82\xA0"
+                                              "5")),
+              0);
+    EXPECT_EQ(leading_number(std::string_view("5\x82\x45"
+                                              "5")),
+              5);
+}
+
+}  // namespace
+}  // namespace brandel::spectrum
