@@ -1,23 +1,31 @@
-// Converts batches of generated source files and prints files per second, MB per second, peak
-// memory, and the I/O floor of the same batch: reading every source file whole and writing a
-// file of the CHN size under a temporary name with a rename, as the converter does. Each batch
-// also runs without the flushes that make a replaced file survive a power cut ("unflushed"),
-// and "flush x" is what they multiply the batch's time by.
+// Converts batches of generated source files, one layout at a time, and prints for each: the
+// batch's time, its I/O floor (reading every source file whole and replacing a file of the CHN
+// size under a temporary name with a rename, as the converter writes, flushes included), their
+// ratio, files and MB per second, user and system processor time, the channel table's bytes per
+// second of user time, and peak memory; then the batch's time without the flushes that make a
+// replaced file survive a power cut ("unflushed") and what the flushes multiply it by ("flush x").
+// Batch, floor and unflushed batch alternate, and every figure is the median of the rounds. Each
+// layout runs in its own process, so its peak memory is its own.
 //
 // With --scale N (40000 by default) it converts one batch of N small selected files, as the
 // window's start button does, and then lists the folder of N CHN files, printing time and
 // memory at a tenth of the files and at all of them: memory must not grow with the files
 // converted, and grows only by the grid's rows while listing.
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/driver.hpp"
@@ -44,18 +52,28 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Processor time (user and system) of this process so far, in seconds.
-double cpu_seconds() {
+// Processor time of this process (all its threads) so far, in seconds.
+struct Cpu {
+    double user = 0;
+    double system = 0;
+};
+Cpu cpu_now() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return s(usage.ru_utime) + s(usage.ru_stime);
+    return {s(usage.ru_utime), s(usage.ru_stime)};
 }
 
 long peak_rss_kb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 std::vector<std::string> generate(const Set& set, const fs::path& dir, int files, int channels,
@@ -78,38 +96,89 @@ std::vector<std::string> generate(const Set& set, const fs::path& dir, int files
     return paths;
 }
 
+struct Timing {
+    double seconds;
+    Cpu cpu;
+};
+
+template <typename Work>
+Timing timed(Work work) {
+    ::sync();  // earlier phases' dirty pages are written back before the clock starts
+    const Cpu before = cpu_now();
+    const auto start = Clock::now();
+    work();
+    const double seconds = seconds_since(start);
+    const Cpu after = cpu_now();
+    return {seconds, {after.user - before.user, after.system - before.system}};
+}
+
 // Converts one batch; `flush` false leaves out the flushes that make each file survive a power
 // cut, to show what they cost.
-double convert_batch(const Set& set, const std::vector<std::string>& paths, const fs::path& out,
-                     bool flush = true) {
-    fs::create_directories(out);
+void convert_batch(const Set& set, const std::vector<std::string>& paths, const fs::path& out,
+                   bool flush = true) {
     brandel::spectrum::FileOps unflushed(false);
     brandel::spectrum::State state;
     if (!flush)
         state.file_ops = &unflushed;
     state.org_type = static_cast<std::int16_t>(set.layout);
     state.chn_dir = out.string() + "/";
-    auto start = Clock::now();
     auto report = brandel::app::convert_paths(state, paths, nullptr);
-    double t = seconds_since(start);
     if (report.converted != static_cast<int>(paths.size()))
         std::printf("  !! %s: %d of %zu converted (%s)\n", set.name, report.converted, paths.size(),
                     report.failures.empty() ? "" : report.failures[0].reason.c_str());
-    return t;
 }
 
-double io_floor(const std::vector<std::string>& paths, const fs::path& out, std::size_t chn_size) {
-    fs::create_directories(out);
+// The least a conversion must do: read each source file whole (one open, its size, one read)
+// and replace a file of the CHN's size as the converter replaces it.
+void io_floor(const std::vector<std::string>& paths, const fs::path& out, std::size_t chn_size) {
     std::string chn(chn_size, '\0');
-    auto start = Clock::now();
+    std::string bytes;
     std::size_t i = 0;
     for (const std::string& path : paths) {
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0)
+            std::abort();
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        if (::read(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+            std::abort();
+        ::close(fd);
         chn[0] = bytes.empty() ? 0 : bytes[0];
         brandel::spectrum::replace_file(out / ("f" + std::to_string(i++) + ".chn"), chn);
     }
-    return seconds_since(start);
+}
+
+// One layout: generate, then alternate batch and floor for the rounds; prints one line.
+void run_layout(const Set& set, const fs::path& root, int files, int channels, int rounds) {
+    std::uintmax_t bytes = 0;
+    const auto paths = generate(set, root / set.name, files, channels, bytes);
+    const std::size_t chn_size = 32 + 4 * static_cast<std::size_t>(channels) + 512;
+    fs::create_directories(root / "out");
+    fs::create_directories(root / "floor");
+    std::vector<double> batch, floor, user, system, floor_user, floor_system, unflushed;
+    for (int r = 0; r < rounds; ++r) {
+        const Timing b = timed([&] { convert_batch(set, paths, root / "out"); });
+        const Timing f = timed([&] { io_floor(paths, root / "floor", chn_size); });
+        batch.push_back(b.seconds);
+        user.push_back(b.cpu.user);
+        system.push_back(b.cpu.system);
+        floor.push_back(f.seconds);
+        floor_user.push_back(f.cpu.user);
+        floor_system.push_back(f.cpu.system);
+        unflushed.push_back(timed([&] { convert_batch(set, paths, root / "out", false); }).seconds);
+    }
+    const double t = median(batch), fl = median(floor), u = median(user);
+    const double mb = static_cast<double>(bytes) / 1e6;
+    std::printf(
+        "%-14s %8.1f %8.1f %6.2f %8.0f %8.1f %8.1f %8.1f %8.1f %8.1f %8.2f %8.1f %9.1f %7.2f\n",
+        set.name, t * 1e3, fl * 1e3, t / fl, files / t, mb / t, u * 1e3, median(system) * 1e3,
+        median(floor_user) * 1e3, median(floor_system) * 1e3, u > 0 ? mb / 1e3 / u : 0.0,
+        static_cast<double>(peak_rss_kb()) / 1024.0, median(unflushed) * 1e3,
+        t / median(unflushed));
+    std::fflush(stdout);
+    fs::remove_all(root / set.name);
+    fs::remove_all(root / "out");
+    fs::remove_all(root / "floor");
 }
 
 // Resident memory now, in kB (Linux); -1 where it cannot be told.
@@ -224,12 +293,12 @@ int run_scale(int files) {
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--scale")
         return run_scale(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40000);
-    // Arguments: the number of files per batch (1000), and a part of a layout's name to run only
-    // the batches of matching layouts.
+    // Arguments: the number of files per batch (1000), a part of a layout's name to run only the
+    // matching layouts, and the number of rounds (5).
     const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
     const std::string only = argc > 2 ? argv[2] : "";
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     const int channels = 4096;
-    const int rounds = 3;
     const Set sets[] = {
         {"CANBERRA(txt)", Layout::canberra_txt, ".txt"},
         {"JAERI(dat)", Layout::kaihouken_dat, ".dat"},
@@ -237,44 +306,36 @@ int main(int argc, char** argv) {
         {"JAERI(txt)", Layout::kaihouken_txt, ".txt"},
         {"Oxford(asc)", Layout::oxford_asc, ".asc"},
         {"Labo(New)", Layout::labo_new, ".spc"},
+        {"Labo(Old)", Layout::labo_old, ".spc"},
+        {"Labo(LIST)", Layout::labo_list, ".lst"},
     };
     fs::path root = fs::temp_directory_path() / ("brandel-bench-" + std::to_string(::getpid()));
     fs::remove_all(root);
-    const std::size_t chn_size = 32 + 4 * channels + 512;
 
-    std::printf("%d files of %d channels per batch, best of %d rounds\n", files, channels, rounds);
-    std::printf("%-14s %9s %8s %10s %10s %7s %10s %10s %8s %12s %7s\n", "layout", "files/s", "MB/s",
-                "batch ms", "floor ms", "ratio", "batch cpu", "floor cpu", "peak MB",
-                "unflushed ms", "flush x");
+    std::printf(
+        "%d files of %d channels per batch; medians of %d rounds, batch and floor "
+        "alternating; %u processors\n",
+        files, channels, rounds, std::thread::hardware_concurrency());
+    std::printf("times in ms; table GB/s = bytes of source per second of the batch's user time\n");
+    std::printf("%-14s %8s %8s %6s %8s %8s %8s %8s %8s %8s %8s %8s %9s %7s\n", "layout", "batch",
+                "floor", "ratio", "files/s", "MB/s", "user", "system", "fl.user", "fl.sys", "table",
+                "peak MB", "unflushed", "flush x");
+    int status = 0;
     for (const Set& set : sets) {
         if (std::string(set.name).find(only) == std::string::npos)
             continue;
-        std::uintmax_t bytes = 0;
-        auto paths = generate(set, root / set.name, files, channels, bytes);
-        // Dirty pages of earlier phases are flushed first, so that their write-back does not
-        // fall into the phase being timed.
-        double batch = 1e9, floor = 1e9, batch_cpu = 1e9, floor_cpu = 1e9, unflushed = 1e9;
-        for (int r = 0; r < rounds; ++r) {
-            ::sync();
-            double cpu = cpu_seconds();
-            batch = std::min(batch, convert_batch(set, paths, root / "out"));
-            batch_cpu = std::min(batch_cpu, cpu_seconds() - cpu);
-            ::sync();
-            cpu = cpu_seconds();
-            floor = std::min(floor, io_floor(paths, root / "floor", chn_size));
-            floor_cpu = std::min(floor_cpu, cpu_seconds() - cpu);
-            ::sync();
-            unflushed = std::min(unflushed, convert_batch(set, paths, root / "out", false));
+        // Each layout in a process of its own, so that its peak memory is its own.
+        std::fflush(stdout);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            run_layout(set, root, files, channels, rounds);
+            std::fflush(stdout);
+            std::_Exit(0);
         }
-        std::printf("%-14s %9.0f %8.1f %10.1f %10.1f %7.2f %10.1f %10.1f %8.1f %12.1f %7.2f\n",
-                    set.name, files / batch, static_cast<double>(bytes) / 1e6 / batch, batch * 1e3,
-                    floor * 1e3, batch / floor, batch_cpu * 1e3, floor_cpu * 1e3,
-                    static_cast<double>(peak_rss_kb()) / 1024.0, unflushed * 1e3,
-                    batch / unflushed);
-        fs::remove_all(root / set.name);
-        fs::remove_all(root / "out");
-        fs::remove_all(root / "floor");
+        int child_status = 0;
+        if (child < 0 || ::waitpid(child, &child_status, 0) != child || child_status != 0)
+            status = 1;
     }
     fs::remove_all(root);
-    return 0;
+    return status;
 }

@@ -48,6 +48,10 @@ class TextSource {
     /// Byte offset where line i starts; the size of the text for the line after the last.
     std::size_t line_offset(std::size_t i) const;
 
+    /// The leading number of the characters of line i from column `first` to column `last`
+    /// (both counted from 1), as leading_number reads them; an ASCII line is read in its bytes.
+    double number_at(std::size_t i, std::size_t first, std::size_t last) const;
+
     /// The number (from 0) of the first line that holds `key` anywhere, ignoring the case of
     /// the letters a-z; `npos` when no line does. `key` is ASCII; lines that are not ASCII are
     /// searched in their characters, so a trail byte never matches a letter.

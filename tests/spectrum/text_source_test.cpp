@@ -117,6 +117,14 @@ TEST(TextSourceBytes, LinesAreTheLinesOfTheDecodedText) {
                 b.begin(), b.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
             EXPECT_EQ(source.line_is_ascii(i), ascii);
             EXPECT_EQ(decode_cp932(b), expected[i]);
+            for (int k = 0; k < 4; ++k) {
+                const std::size_t first = random.below(12), last = random.below(30);
+                const double by_bytes = source.number_at(i, first, last);
+                const double by_characters = leading_number(column_range(expected[i], first, last));
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(by_bytes),
+                          std::bit_cast<std::uint64_t>(by_characters))
+                    << "columns " << first << " to " << last;
+            }
             EXPECT_EQ(source.line_start(i),
                       decode_cp932(bytes.substr(0, source.line_offset(i))).size());
         }
