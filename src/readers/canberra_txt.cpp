@@ -37,7 +37,7 @@ void read_date_time(spectrum::ChnHeader& header, std::u32string_view line) {
 }
 
 void read_report(spectrum::State& state, std::string_view bytes) {
-    const spectrum::TextSource text = spectrum::TextSource::from_bytes(bytes);
+    const spectrum::TextSource text = spectrum::TextSource::over_bytes(bytes);
     spectrum::ChnHeader& header = state.chn_header;
 
     header.num_channels = spectrum::round_to_int16(
@@ -52,8 +52,8 @@ void read_report(spectrum::State& state, std::string_view bytes) {
 
     // Each table entry is a channel number (not used) and its count, read as separate fields,
     // so two numbers on a line are never joined into one.
-    const std::size_t skipped = std::min(text.line_count(), header_lines);
-    spectrum::FieldReader table(text.text(), text.line_start(skipped), skipped + 1);
+    const std::size_t skipped = text.has_line(header_lines - 1) ? header_lines : text.line_count();
+    spectrum::FieldReader table(text.bytes(), text.line_offset(skipped), skipped + 1);
     for (int k = 1; k <= header.num_channels; ++k) {
         table.next_number();
         const std::size_t line = table.line_number();

@@ -40,7 +40,7 @@ constexpr HeaderColumns txt_columns{3, 6, 9, 12, 15, 18};     // 2003/07/15 09:4
 /// `label`, as the sample description.
 void read_first_line(State& state, const TextSource& text, const HeaderColumns& at,
                      std::u32string_view label) {
-    if (text.line_count() == 0)
+    if (!text.has_line(0))
         raise(ErrorKind::end_of_file, "the file is empty");
     const std::u32string_view line = text.line(0);
     auto two = [line](std::size_t first) { return spectrum::columns(line, first, 2); };
@@ -100,24 +100,24 @@ std::int16_t power_of_two_channels(long long excess, std::size_t entries, std::s
 /// The fields after the first line. Blanks and line ends at the very end of the file hold no
 /// field, so a file that ends in an empty line reads like one that does not.
 spectrum::FieldReader data_fields(const TextSource& text) {
-    std::u32string_view all(text.text());
-    const std::size_t last = all.find_last_not_of(U" \t\r\n");
-    all = all.substr(0, last == std::u32string_view::npos ? 0 : last + 1);
-    return spectrum::FieldReader(all, text.line_start(1), 2);
+    std::string_view all = text.bytes();
+    const std::size_t last = all.find_last_not_of(" \t\r\n");
+    all = all.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    return spectrum::FieldReader(all, text.line_offset(1), 2);
 }
 
 void read_dat(State& s, std::string_view bytes) {
-    const TextSource text = TextSource::from_bytes(bytes);
+    const TextSource text = TextSource::over_bytes(bytes);
     read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(dat) Date:");
 
     // Every line after the first holds ten values of 8 columns from column 7 on; all ten are
     // stored, a missing one (short or blank line) as 0.
     int n = 0;
-    for (std::size_t i = 1; i < text.line_count(); ++i, n += 10) {
-        const std::u32string_view line = text.line(i);
+    for (std::size_t i = 1; text.has_line(i); ++i, n += 10) {
         for (int f = 0; f < 10; ++f) {
-            const auto field = spectrum::columns(line, static_cast<std::size_t>(7 + 8 * f), 8);
-            s.counts.set(n + f, channel_count(spectrum::leading_number(field), n + f + 1, i + 1));
+            const auto first = static_cast<std::size_t>(7 + 8 * f);
+            s.counts.set(n + f,
+                         channel_count(text.number_at(i, first, first + 7), n + f + 1, i + 1));
         }
     }
     times_from_counts(s);
@@ -125,7 +125,7 @@ void read_dat(State& s, std::string_view bytes) {
 }
 
 void read_csv(State& s, std::string_view bytes) {
-    const TextSource text = TextSource::from_bytes(bytes);
+    const TextSource text = TextSource::over_bytes(bytes);
     read_first_line(s, text, dat_csv_columns, U"JAERI開放研file(csv) Date:");
 
     // Records of three fields; the second is the value of channel r.
@@ -145,7 +145,7 @@ void read_csv(State& s, std::string_view bytes) {
 }
 
 void read_txt(State& s, std::string_view bytes) {
-    const TextSource text = TextSource::from_bytes(bytes);
+    const TextSource text = TextSource::over_bytes(bytes);
     read_first_line(s, text, txt_columns, U"JAERI開放研file(txt) Date:");
 
     // Live time, real time and channel count, then the channel values to the end of the file.

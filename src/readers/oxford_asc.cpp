@@ -71,7 +71,7 @@ bool is_channel_line(std::u32string_view line) {
 // The channel table starts at the first channel line after `last_key_line`, the last of the
 // header-key lines: classic exports have 15 lines before it, current ones 12 or 11.
 std::size_t first_channel_line(const spectrum::TextSource& text, std::size_t last_key_line) {
-    for (std::size_t i = last_key_line + 1; i < text.line_count(); ++i)
+    for (std::size_t i = last_key_line + 1; text.has_line(i); ++i)
         if (is_channel_line(text.line(i)))
             return i;
     spectrum::raise(spectrum::ErrorKind::end_of_file, "no channel lines after the header");
@@ -125,7 +125,7 @@ std::u32string_view noted_key_line(const spectrum::TextSource& text, std::string
 }
 
 void read_export(spectrum::State& state, std::string_view bytes) {
-    const spectrum::TextSource text = spectrum::TextSource::from_bytes(bytes);
+    const spectrum::TextSource text = spectrum::TextSource::over_bytes(bytes);
     spectrum::ChnHeader& header = state.chn_header;
     spectrum::ChnTrailer& trailer = state.chn_trailer;
 
@@ -153,12 +153,12 @@ void read_export(spectrum::State& state, std::string_view bytes) {
     const std::size_t first = first_channel_line(text, last);
     for (int k = 1; k <= header.num_channels; ++k) {
         const std::size_t index = first + static_cast<std::size_t>(k - 1);
-        if (index >= text.line_count())
+        if (!text.has_line(index))
             spectrum::raise(spectrum::ErrorKind::end_of_file,
                             "line " + std::to_string(index + 1) + ": the file ends where channel " +
                                 std::to_string(k) + " of " + std::to_string(header.num_channels) +
                                 " was expected");
-        const double value = leading_number(column_range(text.line(index), 8, 106));
+        const double value = text.number_at(index, 8, 106);
         state.counts.set(k - 1, channel_count(value, k, index + 1));
     }
 }

@@ -197,11 +197,10 @@ void key_not_found(std::string_view key) {
 }
 
 std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key) {
-    const std::u32string wide = spectrum::widen(key);
-    for (std::size_t i = 0; i < text.line_count(); ++i)
-        if (spectrum::contains_ignore_case(text.line(i), wide))
-            return i;
-    key_not_found(key);
+    const std::size_t line = text.find_line(key);
+    if (line == spectrum::TextSource::npos)
+        key_not_found(key);
+    return line;
 }
 
 std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key) {
@@ -209,6 +208,12 @@ std::u32string_view key_line(const spectrum::TextSource& text, std::string_view 
 }
 
 std::int32_t channel_count(double value, int channel, std::size_t line) {
+    // Nearly every count is a whole number already.
+    if (value >= -2147483648.0 && value <= 2147483647.0) {
+        const auto whole = static_cast<std::int32_t>(value);
+        if (static_cast<double>(whole) == value)
+            return whole;
+    }
     const double r = std::nearbyint(value);  // halves to even
     if (r >= -2147483648.0 && r <= 2147483647.0)
         return static_cast<std::int32_t>(r);
