@@ -100,7 +100,7 @@ class Prefetcher {
     std::deque<std::size_t> sizes_;
     std::size_t held_bytes_ = 0;
     bool stop_ = false;
-    std::thread thread_;  // last: it starts when everything it uses is in place
+    std::thread thread_;  // started in the constructor, once everything above is in place
 };
 
 }  // namespace brandel::app
