@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "spectrum/bytes.hpp"
 #include "spectrum/codepage.hpp"
@@ -124,9 +125,14 @@ std::string chn_bytes(const State& state) {
     head.text(header_at::start_time, h.start_time);
     head.i16(header_at::num_channels, h.num_channels);
 
-    Put data(out, chn_header_size);
-    for (std::size_t k = 0; k < n; ++k)
-        data.i32(4 * k, state.counts.data()[k]);
+    // The counts in little-endian order: as they are in memory on a little-endian machine.
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out.data() + chn_header_size, state.counts.data(), 4 * n);
+    } else {
+        Put data(out, chn_header_size);
+        for (std::size_t k = 0; k < n; ++k)
+            data.i32(4 * k, state.counts.data()[k]);
+    }
 
     Put tail(out, chn_header_size + 4 * n);
     tail.i16(trailer_at::trailer_type, t.trailer_type);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "spectrum/ascii_words.hpp"
 #include "spectrum/errors.hpp"
 
 namespace brandel::spectrum {
@@ -16,6 +17,11 @@ bool dropped(char32_t c) {
 }
 bool digit(char32_t c) {
     return c >= U'0' && c <= U'9';
+}
+// Whether a character after a whole number's digits (and any dropped blanks) goes on with it: a
+// digit joins it, a point brings decimals, E or D an exponent.
+bool continues_number(char32_t c) {
+    return digit(c) || c == U'.' || c == U'E' || c == U'e' || c == U'D' || c == U'd';
 }
 
 // Whether a number that does not fit a double is too large rather than too small: its decimal
@@ -69,11 +75,8 @@ bool plain_whole_number(const Text& text, double& value) {
     // an exponent).
     while (i < n && dropped(static_cast<char32_t>(text[i])))
         ++i;
-    if (i < n) {
-        const auto c = static_cast<char32_t>(text[i]);
-        if (digit(c) || c == U'.' || c == U'E' || c == U'e' || c == U'D' || c == U'd')
-            return false;
-    }
+    if (i < n && continues_number(static_cast<char32_t>(text[i])))
+        return false;
     value = negative ? -static_cast<double>(whole) : static_cast<double>(whole);
     return true;
 }
@@ -154,6 +157,22 @@ double leading_number(std::u32string_view text) {
     return leading_number_of(text);
 }
 double leading_number(std::string_view ascii) {
+    // A whole number of one to seven digits, after blanks and before blanks or a character that
+    // cannot go on with it, is read from one word: the columns of a channel line.
+    using namespace ascii_words;
+    const std::size_t n = ascii.size();
+    std::size_t i = 0;
+    while (i < n && (ascii[i] == ' ' || ascii[i] == '\t'))
+        ++i;
+    std::uint32_t value = 0;
+    const int count = i < n ? leading_digits(load_up_to8(ascii.data() + i, n - i), value) : 0;
+    if (count > 0 && count < 8) {
+        std::size_t j = i + static_cast<std::size_t>(count);
+        while (j < n && dropped(static_cast<unsigned char>(ascii[j])))
+            ++j;
+        if (j == n || !continues_number(static_cast<unsigned char>(ascii[j])))
+            return static_cast<double>(value);
+    }
     return leading_number_of(ascii);
 }
 

@@ -4,24 +4,11 @@
 
 namespace brandel::spectrum {
 
-namespace {
-void check_index(int index) {
+void Counts::index_out_of_range(int index) {
     if (index < 0)
         raise(ErrorKind::out_of_range, "channel index " + std::to_string(index) + " is negative");
-    if (index >= Counts::capacity)
-        raise(ErrorKind::out_of_range, std::to_string(index + 1) + " channels, at most " +
-                                           std::to_string(Counts::capacity) + " fit");
-}
-}  // namespace
-
-void Counts::set(int index, std::int32_t value) {
-    check_index(index);
-    values_[static_cast<std::size_t>(index)] = value;
-}
-
-std::int32_t Counts::at(int index) const {
-    check_index(index);
-    return values_[static_cast<std::size_t>(index)];
+    raise(ErrorKind::out_of_range, std::to_string(index + 1) + " channels, at most " +
+                                       std::to_string(Counts::capacity) + " fit");
 }
 
 void State::clear_record() {

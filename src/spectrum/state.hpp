@@ -33,15 +33,24 @@ class Counts {
 
     Counts() { values_.fill(0); }
     /// Stores a count; an index outside 0..17000 raises an out-of-range error.
-    void set(int index, std::int32_t value);
+    void set(int index, std::int32_t value) {
+        if (index < 0 || index >= capacity)
+            index_out_of_range(index);
+        values_[static_cast<std::size_t>(index)] = value;
+    }
     /// The count at an index; an index outside 0..17000 raises an out-of-range error.
-    std::int32_t at(int index) const;
+    std::int32_t at(int index) const {
+        if (index < 0 || index >= capacity)
+            index_out_of_range(index);
+        return values_[static_cast<std::size_t>(index)];
+    }
     const std::int32_t* data() const { return values_.data(); }
     void clear() { values_.fill(0); }
 
     bool operator==(const Counts&) const = default;
 
   private:
+    [[noreturn]] static void index_out_of_range(int index);
     std::array<std::int32_t, capacity> values_;
 };
 

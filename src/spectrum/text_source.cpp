@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "spectrum/ascii_words.hpp"
 #include "spectrum/codepage.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
@@ -14,34 +15,13 @@ namespace brandel::spectrum {
 
 namespace {
 
-// The few small steps of reading a number are inlined into the loop that reads the table.
-#if defined(_MSC_VER)
-#define hot_path __forceinline
-#else
-#define hot_path [[gnu::always_inline]] inline
-#endif
+using namespace ascii_words;
 
 // The buffers of the last text of this thread, kept for the next one: converting many files then
 // reuses one block of memory instead of mapping fresh pages for every file. A buffer larger than
 // this is not kept, so one huge file does not hold its memory.
 constexpr std::size_t max_spare_bytes = std::size_t{16} << 20;
 thread_local std::string spare_bytes;
-
-constexpr std::uint64_t ones = 0x0101010101010101u;
-constexpr std::uint64_t highs = 0x8080808080808080u;
-
-// Whether any byte of the word is zero (exact: no byte is reported that is not there).
-constexpr std::uint64_t zero_byte(std::uint64_t w) {
-    return (w - ones) & ~w & highs;
-}
-
-std::uint64_t load8(const char* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    if constexpr (std::endian::native == std::endian::big)
-        w = __builtin_bswap64(w);
-    return w;
-}
 
 // Skips blanks and tabs from `pos`; runs of blanks are passed eight bytes at a time (the first
 // byte that is not a blank is found from the lowest byte of the word that differs from eight
@@ -65,7 +45,7 @@ std::size_t skip_blank_run(std::string_view text, std::size_t pos) {
 }
 
 // Most fields follow their separator directly, so the first byte is looked at alone.
-hot_path std::size_t skip_blanks(std::string_view text, std::size_t pos) {
+brandel_hot std::size_t skip_blanks(std::string_view text, std::size_t pos) {
     if (pos < text.size() && text[pos] != ' ' && text[pos] != '\t')
         return pos;
     return skip_blank_run(text, pos);
@@ -75,28 +55,6 @@ std::size_t skip_blanks(std::u32string_view text, std::size_t pos) {
     while (pos < text.size() && (text[pos] == U' ' || text[pos] == U'\t'))
         ++pos;
     return pos;
-}
-
-// The digits at the start of eight bytes, when fewer than eight are digits and the byte after
-// them is given back in `next`: their count (0 when the first byte is not a digit) and their
-// value. A digit is 0x30 to 0x39: high half 3 and low half at most 9.
-hot_path int leading_digits(std::uint64_t w, std::uint32_t& value) {
-    const std::uint64_t high_not_3 = (w & (ones * 0xF0)) ^ (ones * 0x30);
-    const std::uint64_t low_over_9 = ((w & (ones * 0x0F)) + (ones * 0x06)) & (ones * 0xF0);
-    const std::uint64_t not_digit = high_not_3 | low_over_9;
-    if (not_digit == 0)
-        return 8;
-    const int count = std::countr_zero(not_digit) >> 3;
-    if (count == 0)
-        return 0;
-    // The digits moved to the top bytes, so the bytes below them read as leading zeros; then
-    // pairs, fours and eights of digits are combined by multiplication.
-    std::uint64_t v = ((w & (ones * 0x0F)) << (64 - 8 * count));
-    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
-    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
-    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
-    value = static_cast<std::uint32_t>(v);
-    return count;
 }
 
 // The end of the line that starts at `from`: the offset of the first CR or LF at or after it, or
@@ -307,7 +265,7 @@ FieldReader::FieldReader(std::u32string_view text, std::size_t offset, std::size
 
 // After a field: blanks, then one comma or one line end (CR, CR LF or LF), if present.
 template <typename Char>
-void FieldReader::skip_separator(std::basic_string_view<Char> text) {
+brandel_hot void FieldReader::skip_separator(std::basic_string_view<Char> text) {
     pos_ = skip_blanks(text, pos_);
     if (pos_ >= size_)
         return;

@@ -250,7 +250,26 @@ TEST(TextSourceBytes, AKeptViewReadsTheCallersBytesAndMovesKeepThem) {
     EXPECT_THROW(moved.line(2), SpectrumError);
 }
 
+TEST(LeadingNumberBytes, ReadsWhatTheDecodedTextReads) {
+    Random random(4);
+    for (int round = 0; round < 20000; ++round) {
+        const std::string bytes = random_text(random, random.below(6));
+        const double by_bytes = leading_number(std::string_view(bytes));
+        const double by_characters = leading_number(std::u32string_view(decode_cp932(bytes)));
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(by_bytes),
+                  std::bit_cast<std::uint64_t>(by_characters))
+            << testing::PrintToString(bytes);
+    }
+}
+
 TEST(LeadingNumberBytes, WholeNumbersEndAtBlanksOnlyWhenNothingContinuesThem) {
+    EXPECT_EQ(leading_number(std::string_view("    3600")), 3600);
+    EXPECT_EQ(leading_number(std::string_view("1234567")), 1234567);
+    EXPECT_EQ(leading_number(std::string_view("12345678")), 12345678);
+    EXPECT_EQ(leading_number(std::string_view("9 8 7 6 5 4 3 2 1")), 987654321);
+    EXPECT_EQ(leading_number(std::string_view("  42\n")), 42);
+    EXPECT_EQ(leading_number(std::string_view("\n42")), 42);
+    EXPECT_EQ(leading_number(std::string_view("42\t1")), 421);
     EXPECT_EQ(leading_number(std::string_view("   123   ")), 123);
     EXPECT_EQ(leading_number(std::string_view("123 x")), 123);
     EXPECT_EQ(leading_number(std::string_view("12 34")), 1234);

@@ -1,0 +1,70 @@
+#pragma once
+
+// Reading ASCII text eight bytes at a time, for the hot loops of the text readers. A word holds
+// eight consecutive bytes, the first of them in its lowest byte, whatever the machine's order.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace brandel::spectrum::ascii_words {
+
+// The few small steps of reading a number are inlined into the loop that reads the table.
+#if defined(_MSC_VER)
+#define brandel_hot __forceinline
+#else
+#define brandel_hot [[gnu::always_inline]] inline
+#endif
+
+constexpr std::uint64_t ones = 0x0101010101010101u;
+constexpr std::uint64_t highs = 0x8080808080808080u;
+
+// Whether any byte of the word is zero (exact: no byte is reported that is not there).
+constexpr std::uint64_t zero_byte(std::uint64_t w) {
+    return (w - ones) & ~w & highs;
+}
+
+inline std::uint64_t load8(const char* p) {
+    std::uint64_t w = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&w, p, 8);
+    } else {
+        for (int i = 0; i < 8; ++i)
+            w |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    }
+    return w;
+}
+
+// Up to eight bytes, the missing ones zero (a zero byte is no digit and no blank).
+inline std::uint64_t load_up_to8(const char* p, std::size_t available) {
+    if (available >= 8)
+        return load8(p);
+    unsigned char bytes[8] = {};
+    std::memcpy(bytes, p, available);
+    return load8(reinterpret_cast<const char*>(bytes));
+}
+
+// The digits at the start of a word: their count, 0 when the first byte is no digit and 8 when
+// all are (then no value is given), and for 1 to 7 digits their value. A digit is 0x30 to 0x39:
+// high half 3 and low half at most 9.
+brandel_hot int leading_digits(std::uint64_t w, std::uint32_t& value) {
+    const std::uint64_t high_not_3 = (w & (ones * 0xF0)) ^ (ones * 0x30);
+    const std::uint64_t low_over_9 = ((w & (ones * 0x0F)) + (ones * 0x06)) & (ones * 0xF0);
+    const std::uint64_t not_digit = high_not_3 | low_over_9;
+    if (not_digit == 0)
+        return 8;
+    const int count = std::countr_zero(not_digit) >> 3;
+    if (count == 0)
+        return 0;
+    // The digits moved to the top bytes, so the bytes below them read as leading zeros; then
+    // pairs, fours and eights of digits are combined by multiplication.
+    std::uint64_t v = ((w & (ones * 0x0F)) << (64 - 8 * count));
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
+    value = static_cast<std::uint32_t>(v);
+    return count;
+}
+
+}  // namespace brandel::spectrum::ascii_words
