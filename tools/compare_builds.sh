@@ -28,6 +28,14 @@ for dir in "$variants"/*/; do
     written=$(ls "$work/new/$type" | wc -l)
     echo "type $type: $files files, $written converted"
 done
+# Every file once more, each read with the one layout it fits.
+for build in old new; do
+    if [ $build = old ]; then convert=$old; else convert=$new; fi
+    mkdir -p "$work/$build/auto"
+    "$convert" --type auto --out "$work/$build/auto" "$variants"/*/* \
+        2>"$work/$build/auto.failures" || true
+done
+echo "type auto: $(ls "$work/new/auto" | wc -l) converted"
 if diff -r "$work/old" "$work/new"; then
     echo "The two builds give the same CHN files and the same failures."
 else
