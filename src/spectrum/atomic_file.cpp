@@ -1,5 +1,6 @@
 #include "spectrum/atomic_file.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -114,9 +115,17 @@ long temporary_owner(std::string_view name) {
     return pid;
 }
 
+std::string cannot_write_text(const std::filesystem::path& target, int error) {
+    return "cannot write " + utf8_path(target) + ": " + std::strerror(error);
+}
+
 [[noreturn]] void cannot_write(const std::filesystem::path& target, int error) {
-    raise(ErrorKind::cannot_write,
-          "cannot write " + utf8_path(target) + ": " + std::strerror(error));
+    raise(ErrorKind::cannot_write, cannot_write_text(target, error));
+}
+
+void remove_temporary(const std::filesystem::path& temporary) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
 }
 
 }  // namespace
@@ -127,6 +136,14 @@ long FileOps::write(int fd, const unsigned char* data, std::size_t size) {
     return _write(fd, data, chunk);
 #else
     return static_cast<long>(::write(fd, data, size));
+#endif
+}
+
+void FileOps::start_flush(int fd) {
+#ifdef __linux__
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
 #endif
 }
 
@@ -249,8 +266,15 @@ FileOps& system_file_ops() {
     return ops;
 }
 
-void replace_file(const std::filesystem::path& target, std::string_view bytes, FileOps& ops) {
-    const TargetInfo old = ops.inspect(target);
+ReplaceGroup::~ReplaceGroup() {
+    for (const Staged& file : staged_) {
+        close_file(file.fd);
+        remove_temporary(file.temporary);
+    }
+}
+
+void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view bytes) {
+    const TargetInfo old = ops_.inspect(target);
     // Writing the file in place would have failed; replacing it would lose what protects it.
     if (old.read_only)
         raise(ErrorKind::cannot_write, utf8_path(target.filename()) + " is read-only");
@@ -268,19 +292,17 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
         cannot_write(target, EEXIST);
 
     auto fail = [&](int error) {
-        if (fd >= 0)
-            close_file(fd);
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        close_file(fd);
+        remove_temporary(temporary);
         cannot_write(target, error);
     };
-    if (old.is_file && !ops.keep_permissions(fd, temporary, old))
+    if (old.is_file && !ops_.keep_permissions(fd, temporary, old))
         fail(errno != 0 ? errno : EPERM);
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t left = bytes.size();
     while (left > 0) {
         errno = 0;
-        long n = ops.write(fd, data, left);
+        long n = ops_.write(fd, data, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0 || static_cast<std::size_t>(n) > left)
@@ -288,27 +310,63 @@ void replace_file(const std::filesystem::path& target, std::string_view bytes, F
         data += n;
         left -= static_cast<std::size_t>(n);
     }
-    // The data reach the disk before the new name does: a file system may otherwise write the
-    // rename first, and a power cut between the two would leave an empty or partial file.
-    errno = 0;
-    if (ops.flushes() && !ops.flush_data(fd))
-        fail(errno != 0 ? errno : EIO);
-    int closed = close_file(fd);
-    fd = -1;
-    if (closed != 0)
-        fail(errno);
-    errno = 0;
-    if (!ops.rename(temporary, target))
-        fail(errno != 0 ? errno : EIO);
-    // The new name itself is an entry of the folder, on the disk only once the folder is.
-    errno = 0;
-    if (ops.flushes() && !ops.flush_folder(target.parent_path())) {
-        const int error = errno != 0 ? errno : EIO;
-        raise(ErrorKind::cannot_write, "cannot write " + utf8_path(target) +
-                                           " safely: the new file is in place, but its folder "
-                                           "could not be put on the disk: " +
-                                           std::strerror(error));
+    if (ops_.flushes())
+        ops_.start_flush(fd);
+    try {
+        staged_.push_back({target, temporary, fd});
+    } catch (...) {
+        fail(ENOMEM);
     }
+}
+
+std::vector<std::string> ReplaceGroup::commit() {
+    std::vector<Staged> files;
+    files.swap(staged_);
+    std::vector<std::string> errors(files.size());
+    // The data reach the disk before the new names do: a file system may otherwise write a
+    // rename first, and a power cut between the two would leave an empty or partial file.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        errno = 0;
+        if (ops_.flushes() && !ops_.flush_data(files[i].fd))
+            errors[i] = cannot_write_text(files[i].target, errno != 0 ? errno : EIO);
+        if (close_file(files[i].fd) != 0 && errors[i].empty())
+            errors[i] = cannot_write_text(files[i].target, errno);
+    }
+    std::vector<std::filesystem::path> folders;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        errno = 0;
+        if (errors[i].empty() && !ops_.rename(files[i].temporary, files[i].target))
+            errors[i] = cannot_write_text(files[i].target, errno != 0 ? errno : EIO);
+        if (!errors[i].empty()) {
+            remove_temporary(files[i].temporary);
+            continue;
+        }
+        const std::filesystem::path folder = files[i].target.parent_path();
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    // The new names are entries of their folders, on the disk only once the folders are.
+    for (const std::filesystem::path& folder : folders) {
+        errno = 0;
+        if (!ops_.flushes() || ops_.flush_folder(folder))
+            continue;
+        const int error = errno != 0 ? errno : EIO;
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (errors[i].empty() && files[i].target.parent_path() == folder)
+                errors[i] = "cannot write " + utf8_path(files[i].target) +
+                            " safely: the new file is in place, but its folder could not be put "
+                            "on the disk: " +
+                            std::strerror(error);
+    }
+    return errors;
+}
+
+void replace_file(const std::filesystem::path& target, std::string_view bytes, FileOps& ops) {
+    ReplaceGroup group(ops);
+    group.stage(target, bytes);
+    const std::vector<std::string> errors = group.commit();
+    if (!errors.front().empty())
+        raise(ErrorKind::cannot_write, errors.front());
 }
 
 bool is_temporary_name(std::string_view file_name) {

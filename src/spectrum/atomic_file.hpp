@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace brandel::spectrum {
 
@@ -29,6 +31,9 @@ class FileOps {
 
     /// Writes up to `size` bytes; returns how many were written, or -1 on failure (errno set).
     virtual long write(int fd, const unsigned char* data, std::size_t size);
+    /// Starts writing an open file's data to the disk without waiting for it, so that the flushes
+    /// of a group of files overlap. A hint only: it may do nothing.
+    virtual void start_flush(int fd);
     /// Puts the written data of an open file on the disk; returns false on failure (errno set).
     virtual bool flush_data(int fd);
     /// Renames `from` over `to`, replacing a link in `to`'s place rather than what it points to;
@@ -61,6 +66,38 @@ FileOps& system_file_ops();
 /// the old target keeps its bytes, and a cannot-write error names the target and why.
 void replace_file(const std::filesystem::path& target, std::string_view bytes,
                   FileOps& ops = system_file_ops());
+
+/// A group of files replaced together, at the cost of about one flush for all of them: each is
+/// written whole under a temporary name at once, and commit() puts them all on the disk, renames
+/// each over its target in the order staged, and puts their folders on the disk. Every file
+/// keeps the promise of replace_file on its own: its old bytes or its whole new ones, also after
+/// a power cut; one file's failure is its own. Temporary files never committed are removed when
+/// the group goes.
+class ReplaceGroup {
+  public:
+    explicit ReplaceGroup(FileOps& ops = system_file_ops()) : ops_(ops) {}
+    ~ReplaceGroup();
+    ReplaceGroup(const ReplaceGroup&) = delete;
+    ReplaceGroup& operator=(const ReplaceGroup&) = delete;
+
+    /// Writes `bytes` whole under a temporary name beside `target`. A read-only target, or a file
+    /// that cannot be written, raises a cannot-write error and leaves nothing behind.
+    void stage(const std::filesystem::path& target, std::string_view bytes);
+    /// Files staged and not yet committed.
+    std::size_t size() const { return staged_.size(); }
+    /// Replaces every staged target. Returns, for each staged file in the order staged, an empty
+    /// text when it replaced its target, or else why it did not. The group is empty after it.
+    std::vector<std::string> commit();
+
+  private:
+    struct Staged {
+        std::filesystem::path target;
+        std::filesystem::path temporary;
+        int fd;
+    };
+    FileOps& ops_;
+    std::vector<Staged> staged_;
+};
 
 /// Whether a file name is one of our temporary files (a stale one is left by a killed process).
 bool is_temporary_name(std::string_view file_name);

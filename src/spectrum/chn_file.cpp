@@ -163,7 +163,10 @@ void write_chn(State& state) {
 void write_chn(State& state, FileOps& ops) {
     std::string path = chn_output_path(state);
     state.chn_header.file_type = -1;
-    replace_file(fs_path(path), chn_bytes(state), ops);
+    if (state.write_group != nullptr)
+        state.write_group->stage(fs_path(path), chn_bytes(state));
+    else
+        replace_file(fs_path(path), chn_bytes(state), ops);
 }
 
 void read_chn(State& state) {

@@ -20,7 +20,8 @@ std::string chn_output_path(const State& state);
 
 /// Writes the record as chn_dir + base name of org_path + ".chn", replacing any file of that
 /// name atomically through the state's file operations. Stores -1 in file_type. Raises
-/// cannot-write or invalid-name errors.
+/// cannot-write or invalid-name errors. While the state has a write group, the file is only
+/// staged in it: the group's commit replaces it.
 void write_chn(State& state);
 void write_chn(State& state, FileOps& ops);
 

@@ -9,6 +9,7 @@
 namespace brandel::spectrum {
 
 class FileOps;
+class ReplaceGroup;
 
 /// The 32-byte header of a CHN file, in disk order.
 struct ChnHeader {
@@ -110,6 +111,9 @@ struct State {
     // The file operations CHN files are written with; nullptr for the system's. A benchmark or
     // a test puts its own here; reset() keeps it.
     FileOps* file_ops = nullptr;
+    // While a batch runs, the group its CHN files are written into and replaced together;
+    // nullptr: each file is replaced as it is written.
+    ReplaceGroup* write_group = nullptr;
 
     /// Returns the spectrum record (header, counts, trailer) and text_buf to their start-up
     /// state: numbers 0, text fields all NUL. Every source conversion starts with it.

@@ -262,5 +262,55 @@ TEST(DriverFaults, ReadOnlyChnFileFailsAloneAndKeepsItsBytes) {
     EXPECT_EQ(all_names(dst.path()), (std::vector<std::string>{"s0.chn", "s1.chn", "s2.chn"}));
 }
 
+// Counts the folder flushes of a batch.
+class CountingOps : public spectrum::FileOps {
+  public:
+    int folder_flushes = 0;
+    bool flush_folder(const std::filesystem::path& folder) override {
+        ++folder_flushes;
+        return FileOps::flush_folder(folder);
+    }
+};
+
+// A long batch writes its CHN files in groups; failures of every kind are still reported in the
+// order of the batch, and a cancelled batch keeps every file converted before it stopped.
+TEST(DriverFaults, GroupedWritesKeepTheOrderAndTheFailuresOfTheBatch) {
+    TempDir src, dst;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 70; ++i) {
+        tools::SourceParams p;
+        p.channels = 8;
+        p.seed = static_cast<std::uint64_t>(i + 1);
+        paths.push_back(src.write("f" + std::to_string(i) + ".TXT",
+                                  tools::make_source(Layout::canberra_txt, p)));
+    }
+    src.write("f5.TXT", "not a report\r\n");
+    dst.write("f40.chn", "read-only");
+    fs::permissions(dst.path() / "f40.chn", fs::perms(0444));
+    fs::remove(paths[66]);
+    CountingOps ops;
+    State state;
+    state.file_ops = &ops;
+    state.chn_dir = dst.dir();
+    BatchReport report = convert(state, paths);
+    EXPECT_EQ(report.converted, 67);
+    ASSERT_EQ(report.failures.size(), 3u);
+    EXPECT_EQ(report.failures[0].path, paths[5]);
+    EXPECT_EQ(report.failures[1].path, paths[40]);
+    EXPECT_EQ(report.failures[1].reason, "f40.chn is read-only");
+    EXPECT_EQ(report.failures[2].path, paths[66]);
+    EXPECT_EQ(ops.folder_flushes, 3) << "70 files in three groups";
+    EXPECT_EQ(dst.read("f40.chn"), "read-only");
+    EXPECT_EQ(all_names(dst.path()).size(), 68u) << "67 files and the read-only one, nothing else";
+    EXPECT_EQ(state.write_group, nullptr);
+
+    TempDir again;
+    state.chn_dir = again.dir();
+    report = convert(state, paths, [](int done, int, const std::string&) { return done < 10; });
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(report.converted, 9);
+    EXPECT_EQ(all_names(again.path()).size(), 9u);
+}
+
 }  // namespace
 }  // namespace brandel::app

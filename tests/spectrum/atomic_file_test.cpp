@@ -468,6 +468,57 @@ TEST(ReplaceFile, AnotherUsersFileThatThisUserMayNotWriteIsRefused) {
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"mine.chn", "shared.chn"}));
 }
 
+TEST(ReplaceGroup, FilesAreFlushedTogetherThenRenamedInOrderEachFailingAlone) {
+    TempDir dir;
+    dir.write("a.chn", "old a");
+    dir.write("b.chn", "old b");
+    dir.write("ro.chn", "read-only");
+    std::filesystem::permissions(dir.path() / "ro.chn", std::filesystem::perms(0444));
+    class FailingB : public FaultyOps {
+      public:
+        bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+            fail_rename = to.filename() == "b.chn";
+            return FaultyOps::rename(from, to);
+        }
+    };
+    FailingB ops;
+    {
+        ReplaceGroup group(ops);
+        group.stage(dir.path() / "a.chn", "new a");
+        EXPECT_THROW(group.stage(dir.path() / "ro.chn", "never"), SpectrumError);
+        group.stage(dir.path() / "b.chn", "new b");
+        group.stage(dir.path() / "c.chn", "new c");
+        EXPECT_EQ(group.size(), 3u);
+        EXPECT_EQ(dir.read("a.chn"), "old a") << "nothing is replaced before the commit";
+        const std::vector<std::string> errors = group.commit();
+        ASSERT_EQ(errors.size(), 3u);
+        EXPECT_EQ(errors[0], "");
+        EXPECT_NE(errors[1].find("cannot write"), std::string::npos) << errors[1];
+        EXPECT_NE(errors[1].find("b.chn"), std::string::npos) << errors[1];
+        EXPECT_EQ(errors[2], "");
+        EXPECT_EQ(group.size(), 0u);
+    }
+    const std::string folder = "flush folder " + dir.path().filename().string();
+    EXPECT_EQ(ops.calls, (std::vector<std::string>{"write", "flush", "flush", "flush", "rename",
+                                                   "rename", "rename", folder}));
+    EXPECT_EQ(dir.read("a.chn"), "new a");
+    EXPECT_EQ(dir.read("b.chn"), "old b");
+    EXPECT_EQ(dir.read("c.chn"), "new c");
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.chn", "b.chn", "c.chn", "ro.chn"}));
+}
+
+TEST(ReplaceGroup, FilesNeverCommittedLeaveNothingBehind) {
+    TempDir dir;
+    dir.write("a.chn", "old a");
+    {
+        ReplaceGroup group;
+        group.stage(dir.path() / "a.chn", "new a");
+        group.stage(dir.path() / "b.chn", "new b");
+    }
+    EXPECT_EQ(files_in(dir), std::vector<std::string>{"a.chn"});
+    EXPECT_EQ(dir.read("a.chn"), "old a");
+}
+
 // The id of a process that has ended.
 pid_t ended_process() {
     const pid_t child = ::fork();
