@@ -11,6 +11,7 @@
 #include "brandel/version.hpp"
 #include "listing/actions.hpp"
 #include "listing/listing.hpp"
+#include "listing/listing_text.hpp"
 #include "listing/memory_grid.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/state.hpp"
@@ -268,43 +269,6 @@ class ListHost final : public Host {
     listing::MemoryGrid grid_;
 };
 
-// A cell as one field of a TAB-separated line: control characters become blanks.
-std::string tab_field(std::u32string_view cell) {
-    std::u32string text(cell);
-    for (char32_t& c : text)
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
-            c = U' ';
-    return spectrum::to_utf8(text);
-}
-
-// A cell as one CSV field, kept exactly: quoted when it holds a comma, a quote, a line break or
-// any other control character.
-std::string csv_field(std::u32string_view cell) {
-    std::string text = spectrum::to_utf8(cell);
-    bool plain = true;
-    for (unsigned char c : text)
-        if (c == ',' || c == '"' || c < 0x20 || c == 0x7F)
-            plain = false;
-    if (plain)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
-void print_line(std::ostream& out, const std::vector<std::u32string>& cells, bool csv) {
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        if (c > 0)
-            out << (csv ? ',' : '\t');
-        out << (csv ? csv_field(cells[c]) : tab_field(cells[c]));
-    }
-    out << (csv ? "\r\n" : "\n");
-}
-
 int list(const Options& o, std::ostream& out, std::ostream& err) {
     if (!is_directory(o.list_dir))
         return usage_error(err, "no such folder " + o.list_dir);
@@ -318,18 +282,10 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
     ListHost host(o.list_dir, std::move(names));
     spectrum::State state;
     const listing::ListingReport report = listing::build_listing(state, host);
-
-    std::vector<std::u32string> cells;
-    for (const listing::ColumnFormat& column :
-         listing::parse_format_string(listing::listing_format()))
-        cells.emplace_back(spectrum::trim_blanks(column.header));
-    print_line(out, cells, o.csv);
-    const listing::MemoryGrid& grid = host.listing_grid();
-    for (int r = 1; r <= report.listed; ++r) {
-        for (int c = 0; c < listing::listing_columns; ++c)
-            cells[static_cast<std::size_t>(c)] = grid.cell(r, c);
-        print_line(out, cells, o.csv);
-    }
+    if (report.listed == 0)
+        listing::clear_listing(host.listing_grid(), host.listing_state());
+    out << listing::listing_text(host.listing_grid(),
+                                 o.csv ? listing::TableText::csv : listing::TableText::tab);
     for (const FileFailure& f : report.skipped)
         err << spectrum::escape_controls(f.path.substr(state.chn_dir.size()) + ": " + f.reason)
             << "\n";

@@ -116,6 +116,14 @@ std::u32string TableGrid::text() const {
     return cell == nullptr ? std::u32string() : cell->text().toStdU32String();
 }
 
+std::u32string TableGrid::cell_text(int row, int col) const {
+    check_index(row, rows(), "row");
+    check_index(col, cols(), "column");
+    const QTableWidgetItem* cell =
+        row == 0 ? table_.horizontalHeaderItem(col) : table_.item(row - 1, col);
+    return cell == nullptr ? std::u32string() : cell->text().toStdU32String();
+}
+
 void TableGrid::set_text(std::u32string_view text) {
     item(row_, col_).setText(to_qstring(text));
 }

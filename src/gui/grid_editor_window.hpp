@@ -40,6 +40,7 @@ class TableGrid final : public listing::Grid {
     void set_col(int col) override;
     std::u32string text() const override;
     void set_text(std::u32string_view text) override;
+    std::u32string cell_text(int row, int col) const override;
 
     bool visible() const override;
     void set_visible(bool visible) override;

@@ -43,6 +43,8 @@ class Grid {
     /// The text of the current cell.
     virtual std::u32string text() const = 0;
     virtual void set_text(std::u32string_view text) = 0;
+    /// The text of any cell (row 0 is the header), without moving the current cell.
+    virtual std::u32string cell_text(int row, int col) const = 0;
 
     virtual bool visible() const = 0;
     virtual void set_visible(bool visible) = 0;

@@ -32,6 +32,7 @@ void add_listing_row(Grid& grid, ListingState& listing, const spectrum::State& s
         grid.set_cols(listing_columns);
         grid.set_format_string(listing_format());
         listing.next_row = 1;
+        listing.files.clear();
     }
     const int rows = grid.rows();
     if (rows < listing.next_row + spare_rows)
@@ -56,6 +57,13 @@ void add_listing_row(Grid& grid, ListingState& listing, const spectrum::State& s
         grid.set_text(cells[static_cast<std::size_t>(c)]);
     }
     ++listing.next_row;
+    listing.files.resize(static_cast<std::size_t>(listing.next_row - 1));
+    listing.files.back() = {.path = state.org_path,
+                            .layout = state.record_source,
+                            .stamp = state.disk_stamp,
+                            .date = cells[date_column],
+                            .time = cells[time_column],
+                            .comment = cells[comment_column]};
 
     if (is_last)
         finish_listing(grid, listing);
@@ -68,6 +76,14 @@ void finish_listing(Grid& grid, const ListingState& listing) {
     grid.set_col(0);
     grid.set_col(1);
     grid.set_row(1);
+}
+
+void clear_listing(Grid& grid, ListingState& listing) {
+    grid.set_cols(listing_columns);
+    grid.set_format_string(listing_format());
+    grid.set_rows(1);
+    listing.next_row = 1;
+    listing.files.clear();
 }
 
 }  // namespace brandel::listing

@@ -26,6 +26,7 @@ class MemoryGrid final : public Grid {
     void set_col(int col) override;
     std::u32string text() const override { return cell(row_, col_); }
     void set_text(std::u32string_view text) override;
+    std::u32string cell_text(int row, int col) const override { return cell(row, col); }
 
     bool visible() const override { return visible_; }
     void set_visible(bool visible) override { visible_ = visible; }

@@ -169,14 +169,43 @@ void write_chn(State& state, FileOps& ops) {
         replace_file(fs_path(path), chn_bytes(state), ops);
 }
 
-void read_chn(State& state) {
+std::uint64_t content_digest(std::string_view bytes) {
+    // FNV-1a over 8-byte words, then over the last few bytes, with the length mixed in at the end.
+    constexpr std::uint64_t prime = 0x100000001B3ULL;
+    std::uint64_t h = 0xCBF29CE484222325ULL;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        h = (h ^ word) * prime;
+        h ^= h >> 29;
+    }
+    for (; i < bytes.size(); ++i)
+        h = (h ^ static_cast<unsigned char>(bytes[i])) * prime;
+    h ^= bytes.size();
+    h *= prime;
+    return h ^ (h >> 32);
+}
+
+std::string read_chn_bytes(const std::string& path, FileStamp& stamp) {
     // Enough for the largest spectrum and anything another program keeps after its trailer.
     constexpr std::size_t limit = std::size_t{16} << 20;
+    std::error_code ec;
+    const auto modified = std::filesystem::last_write_time(fs_path(path), ec);
+    std::string bytes = read_regular_file(path, limit);
+    stamp.size = bytes.size();
+    stamp.modified = ec ? 0 : static_cast<std::int64_t>(modified.time_since_epoch().count());
+    stamp.digest = content_digest(bytes);
+    return bytes;
+}
+
+void read_chn(State& state) {
     state.record_source = RecordSource::chn_unreadable;
     state.record_file = state.org_path;
     state.disk_header.clear();
     state.disk_tail.clear();
-    const std::string bytes = read_regular_file(state.org_path, limit);
+    state.disk_stamp = FileStamp{};
+    const std::string bytes = read_chn_bytes(state.org_path, state.disk_stamp);
     if (bytes.size() < chn_header_size)
         raise(ErrorKind::unreadable,
               "the header is incomplete (" + std::to_string(bytes.size()) + " of 32 bytes)");

@@ -31,6 +31,14 @@ void write_chn(State& state, FileOps& ops);
 /// short trailer or comment reads as zero bytes. The record is not cleared first.
 void read_chn(State& state);
 
+/// The bytes of a CHN file, read whole as read_chn reads them, and their stamp. The write time is
+/// taken before the bytes are read, so a change made while reading shows as a changed stamp.
+/// Raises file-not-found or unreadable errors.
+std::string read_chn_bytes(const std::string& path, FileStamp& stamp);
+
+/// A 64-bit digest of bytes; any change of a few bytes changes it.
+std::uint64_t content_digest(std::string_view bytes);
+
 /// Writes back the CHN file the record was last read from, with its header and trailer exactly
 /// as they were on disk. Raises cannot-write errors, also when the last file read was not a
 /// standard CHN file read completely.

@@ -29,6 +29,7 @@ void State::reset() {
     record_file.clear();
     disk_header.clear();
     disk_tail.clear();
+    disk_stamp = FileStamp{};
 }
 
 }  // namespace brandel::spectrum

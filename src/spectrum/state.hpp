@@ -87,6 +87,16 @@ enum class RecordSource {
     chn_unreadable,     // a CHN file that could not be read
 };
 
+/// What identifies a file's contents as they were read: its size, its last write time and a digest
+/// of its bytes. A file whose stamp differs has changed since it was read.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // last write time, in ticks of the file system's clock
+    std::uint64_t digest = 0;   // of all its bytes
+
+    bool operator==(const FileStamp&) const = default;
+};
+
 /// The one spectrum record and the state of the file being worked on. Readers, the writer, the
 /// CHN reader and the listing all work on one State passed by reference.
 struct State {
@@ -107,6 +117,7 @@ struct State {
     std::string record_file;  // the file the record came from (for messages)
     std::string disk_header;  // the 32 header bytes
     std::string disk_tail;    // every byte after the channel data (at least 512, zero-padded)
+    FileStamp disk_stamp;     // the CHN file as read_chn read it
 
     // The file operations CHN files are written with; nullptr for the system's. A benchmark or
     // a test puts its own here; reset() keeps it.
