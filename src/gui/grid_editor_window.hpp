@@ -2,16 +2,22 @@
 
 #include <QDialog>
 #include <QMetaObject>
+#include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "listing/grid.hpp"
+#include "listing/listing.hpp"
 
+class QAction;
 class QColor;
+class QKeyEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -47,6 +53,9 @@ class TableGrid final : public listing::Grid {
 
     /// The table item of a cell (the header item for row 0), made when it has none yet.
     QTableWidgetItem& item(int row, int col);
+    /// Whether the table's current cell is being changed by the grid itself (a listing writing
+    /// its rows), not by the user.
+    bool writing() const { return writing_ > 0; }
 
   private:
     void follow_current();
@@ -55,13 +64,15 @@ class TableGrid final : public listing::Grid {
     QTableWidget& table_;
     int row_ = 1;
     int col_ = 1;
+    int writing_ = 0;
     std::vector<listing::Alignment> alignments_;
     QMetaObject::Connection current_changed_;
 };
 
-/// The grid editor window: the comment listing in the grid MSFlexGrid1 and, below it, the frame
-/// "Edit Cell" where the Date, Time and comment cells of a row are edited. Edits change the
-/// grid's cells only.
+/// The grid editor window: the comment listing in the grid MSFlexGrid1 below a line naming its
+/// folder and, below it, the frame "Edit Cell" where the Date, Time and comment cells of a row
+/// are edited, from the mouse or the keyboard. Edits change the grid's cells only, until the
+/// user saves them into the CHN files.
 class Form2 : public QDialog {
     Q_OBJECT
   public:
@@ -73,24 +84,62 @@ class Form2 : public QDialog {
     /// The window's busy pointer.
     void set_busy(bool busy);
 
+    /// The files behind the grid's rows, and how the owner makes the listing again from the
+    /// files (after the edits were saved).
+    void set_listing(const listing::ListingState* listing, std::function<void()> remake_listing);
+    /// Called after each listing: the folder line names the folder, the status line says
+    /// `status`, the columns fit their contents, the "Edit Cell" box is emptied and no cell
+    /// counts as edited.
+    void listing_made(const QString& folder, const QString& status);
+
+    /// "Save edits to CHN files…": after a confirmation that lists them, writes the edited
+    /// cells into their files, makes the listing again and says what was saved.
+    void save_edits();
+    /// "Export…": the grid as CSV into a file the user chooses.
+    void export_listing();
+
     /// The cell last clicked, as column and row; (0, 0) until the first click.
     int last_cell_col() const { return last_cell_col_; }
     int last_cell_row() const { return last_cell_row_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     void Form_Load();
     void MSFlexGrid1_Click(int row, int col);
     void Text1_Change();
+    void follow_cell(int row, int col, bool focus_box);
+    void back_to_grid(int row_step);
+    bool grid_key(const QKeyEvent& key);
     void set_background(int row, int col, const QColor& color);
+    void show_cell_state(int row, int col, bool being_edited);
+    QString cell_problem_text(int row, int col) const;
+    void fit_columns();
+    void fit_window();
+    void message(const QString& text);
 
+    QLabel* folder_line_;
     QTableWidget* MSFlexGrid1;
     QGroupBox* Frame1;
     QLabel* Label1;
     QLineEdit* Text1;
+    QLabel* status_line_;
+    QPushButton* save_button_;
+    QPushButton* export_button_;
+    QAction* save_action_;
+    QAction* export_action_;
     std::unique_ptr<TableGrid> grid_;
+    const listing::ListingState* listing_ = nullptr;
+    std::function<void()> remake_listing_;
+    QString folder_;
+    QString text_before_edit_;
     int last_cell_col_ = 0;
     int last_cell_row_ = 0;
     bool loading_text_ = false;
+    bool sized_ = false;
 };
 
 }  // namespace brandel::gui

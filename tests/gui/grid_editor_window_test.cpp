@@ -1,16 +1,28 @@
 #include "gui/grid_editor_window.hpp"
 
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "listing/listing.hpp"
+#include "listing/listing_text.hpp"
+#include "settings_sandbox.hpp"
+#include "spectrum/chn_file.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
+#include "temp_dir.hpp"
 
 namespace brandel::gui {
 
@@ -34,12 +46,57 @@ void list_files(Form2& form, ListingState& listing, int count) {
     }
 }
 
+// A CHN file as the converter writes it, with a start time and a comment.
+std::string chn_file(const char32_t* time, const char32_t* comment) {
+    spectrum::State s;
+    s.chn_header.start_sec_tens = static_cast<std::uint8_t>(time[4]);
+    s.chn_header.start_sec_units = static_cast<std::uint8_t>(time[5]);
+    s.chn_header.live_time = 6000;
+    s.chn_header.real_time = 6000;
+    s.chn_header.start_date.assign(U"05Jul031");
+    s.chn_header.start_time.assign(time);
+    s.chn_header.num_channels = 2;
+    s.chn_trailer.sample_desc_len = 63;
+    s.chn_trailer.sample_desc.assign(comment);
+    return spectrum::chn_bytes(s);
+}
+
+// Answers the modal dialogs the next action opens, in turn: each function gets the dialog.
+void answer_dialogs(std::vector<std::function<void(QWidget&)>> answers) {
+    auto* timer = new QTimer;
+    auto pending = std::make_shared<std::vector<std::function<void(QWidget&)>>>(std::move(answers));
+    auto seen = std::make_shared<QWidget*>(nullptr);
+    QObject::connect(timer, &QTimer::timeout, [timer, pending, seen] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == *seen || !modal->isVisible())
+            return;
+        *seen = modal;
+        auto answer = pending->front();
+        pending->erase(pending->begin());
+        if (pending->empty())
+            timer->deleteLater();
+        answer(*modal);
+    });
+    timer->start(10);
+}
+
+// Presses a button of a message box, noting its text first.
+std::function<void(QWidget&)> press(QMessageBox::StandardButton button, QString* text) {
+    return [button, text](QWidget& dialog) {
+        auto* box = qobject_cast<QMessageBox*>(&dialog);
+        QVERIFY(box != nullptr);
+        *text = box->text();
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+    };
+}
+
 }  // namespace
 
 class GridEditorWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void initTestCase() { settings = std::make_unique<test_support::SettingsSandbox>(); }
     void init() {
         form = new Form2;
         listing = ListingState{};
@@ -51,7 +108,10 @@ class GridEditorWindowTest : public QObject {
         text = form->findChild<QLineEdit*>("Text1");
         QVERIFY(grid && label && text && form->findChild<QGroupBox*>("Frame1"));
     }
-    void cleanup() { delete form; }
+    void cleanup() {
+        delete form;
+        folder.reset();
+    }
 
     void opensWithTheListingAndNothingBeingEdited() {
         QCOMPARE(form->windowTitle(), QString("DATA.cmt"));
@@ -119,6 +179,239 @@ class GridEditorWindowTest : public QObject {
         QCOMPARE(background(2, 7), base());
     }
 
+    void arrowKeysTabAndHomeEndMoveTheBoxAsAClickDoes() {
+        click(1, 3);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Right);
+        QCOMPARE(label->text(), QString("No.1:Date"));
+        QVERIFY(text->isEnabled());
+        QCOMPARE(text->text(), QString("05Jul031"));
+        QCOMPARE(background(1, 4), light_green);
+        QVERIFY(grid->hasFocus());  // the keyboard stays in the grid
+
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(label->text(), QString("No.2:Date"));
+        QCOMPARE(background(1, 4), base());
+        QCOMPARE(background(2, 4), light_green);
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QCOMPARE(label->text(), QString("No.2:Time"));
+        QCOMPARE(text->text(), QString("142300"));
+
+        QTest::keyClick(grid, Qt::Key_Home);
+        QVERIFY(label->text().isEmpty());
+        QVERIFY(!text->isEnabled());
+        QCOMPARE(green_cells(), 0);
+        QTest::keyClick(grid, Qt::Key_End);
+        QCOMPARE(label->text(), QString("No.2:Comnt"));
+        QCOMPARE(form->last_cell_col(), 7);
+        QCOMPARE(form->last_cell_row(), 2);
+    }
+
+    void f2TypingEnterAndEscapeEditFromTheKeyboard() {
+        click(1, 3);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Right);
+        QTest::keyClick(grid, Qt::Key_F2);
+        QVERIFY(text->hasFocus());
+        QTest::keyClicks(text, "x");
+        QCOMPARE(cell(1, 4), QString("05Jul031x"));
+        QTest::keyClick(text, Qt::Key_Escape);  // back to the grid, the cell as it was
+        QVERIFY(grid->hasFocus());
+        QVERIFY(form->isVisible());
+        QCOMPARE(cell(1, 4), QString("05Jul031"));
+
+        // Typing on an editable cell starts its text afresh; Enter goes one row down.
+        QTest::keyClick(grid, Qt::Key_Right);
+        QTest::keyClicks(grid, "0");
+        QVERIFY(text->hasFocus());
+        QTest::keyClicks(text, "91502");
+        QCOMPARE(cell(1, 5), QString("091502"));
+        QTest::keyClick(text, Qt::Key_Return);
+        QVERIFY(grid->hasFocus());
+        QCOMPARE(grid->currentRow(), 1);
+        QCOMPARE(grid->currentColumn(), 5);
+        QCOMPARE(label->text(), QString("No.2:Time"));
+        QCOMPARE(text->text(), QString("142300"));
+
+        // Typing on a read-only cell edits nothing.
+        QTest::keyClick(grid, Qt::Key_Home);
+        QTest::keyClicks(grid, "7");
+        QVERIFY(grid->hasFocus());
+        QCOMPARE(cell(2, 0), QString("2"));
+    }
+
+    void aNewListingEmptiesTheBoxAndNamesItsFolder() {
+        click(3, 7);
+        QTest::keyClicks(text, "edited");
+        list_folder({"a.chn"});
+        QVERIFY(text->text().isEmpty());
+        QVERIFY(label->text().isEmpty());
+        QVERIFY(!text->isEnabled());
+        QCOMPARE(form->findChild<QLabel*>("FolderLine")->text(),
+                 QDir::toNativeSeparators(QString::fromStdString(folder->path().string())));
+        QCOMPARE(form->findChild<QLabel*>("StatusLine")->text(), QString("1 CHN file"));
+        QVERIFY(!save_button()->isEnabled());
+    }
+
+    void badDatesAndTimesShowAWarningAndAreNotSaved() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "31Feb241");
+        QVERIFY(background(1, 4) != light_green && background(1, 4) != base());
+        const QColor warning = background(1, 4);
+        QVERIFY(grid->item(0, 4)->toolTip().contains("is not a date"));
+        click(2, 5);
+        text->selectAll();
+        QTest::keyClicks(text, "99");
+        QCOMPARE(background(2, 5), warning);
+        click(2, 1);
+        QCOMPARE(background(1, 4), warning);  // it stays marked once left
+        QCOMPARE(background(2, 5), warning);
+        QVERIFY(grid->item(1, 5)->toolTip().contains("is not a time"));
+
+        // Put right, the cell is plain again.
+        click(1, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "28Feb241");
+        QCOMPARE(background(1, 4), light_green);
+        QVERIFY(grid->item(0, 4)->toolTip().isEmpty());
+
+        QString shown;
+        answer_dialogs({press(QMessageBox::Cancel, &shown)});
+        QTest::mouseClick(save_button(), Qt::LeftButton);
+        QVERIFY(shown.contains("a.chn\n    Date: 05Jul031 \u2192 28Feb241"));
+        QVERIFY(shown.contains("b.chn: start time '99' is not a time"));
+        QVERIFY(folder->read("a.chn") == original);  // cancelled
+        QVERIFY(folder->read("b.chn") == original);
+    }
+
+    void savingWritesTheEditsAndListsTheFilesAgain() {
+        list_folder({"a.chn", "b.chn", "c.chn"});
+        QVERIFY(!save_button()->isEnabled());
+        QVERIFY(!save_action()->isEnabled());
+        click(1, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "Co-60, shelf 2");
+        QVERIFY(save_button()->isEnabled());
+        QVERIFY(save_action()->isEnabled());
+        click(3, 5);
+        text->selectAll();
+        QTest::keyClicks(text, "235959");
+
+        QString confirmation, report;
+        answer_dialogs({press(QMessageBox::Save, &confirmation), press(QMessageBox::Ok, &report)});
+        save_action()->trigger();
+        QCOMPARE(confirmation, QString("Save these edits into 2 CHN files?\n\n"
+                                       "a.chn\n    comment: \"Co-60\" \u2192 \"Co-60, shelf 2\"\n\n"
+                                       "c.chn\n    Time: 142337 \u2192 235959"));
+        QCOMPARE(report, QString("Saved the edits into 2 CHN files:\na.chn\nc.chn"));
+        QCOMPARE(remakes, 1);
+
+        spectrum::State s;
+        s.org_path = folder->dir() + "a.chn";
+        spectrum::read_chn(s);
+        QCOMPARE(spectrum::to_utf8(spectrum::trim_blanks(s.text_buf.view())),
+                 std::string("Co-60, shelf 2"));
+        s.org_path = folder->dir() + "c.chn";
+        spectrum::read_chn(s);
+        QCOMPARE(spectrum::to_utf8(s.chn_header.start_time.view()), std::string("235959"));
+        QVERIFY(folder->read("b.chn") == original);
+        // The grid was made again from the files.
+        QCOMPARE(cell(3, 5), QString("235959"));
+        QVERIFY(!save_button()->isEnabled());
+    }
+
+    void aFileChangedSinceTheListingIsNotSaved() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "06Jul031");
+        click(2, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "07Jul031");
+        const std::string changed = chn_file(U"142337", U"changed elsewhere");
+        folder->write("b.chn", changed);
+
+        QString confirmation, report;
+        answer_dialogs({press(QMessageBox::Save, &confirmation), press(QMessageBox::Ok, &report)});
+        QTest::mouseClick(save_button(), Qt::LeftButton);
+        QVERIFY(
+            report.startsWith("Saved the edits into 1 of 2 CHN files:\na.chn\n\nNot saved:\n"
+                              "b.chn: it changed on disk since the listing"));
+        QVERIFY(folder->read("b.chn") == changed);
+        QCOMPARE(cell(2, 7).trimmed(), QString("changed elsewhere"));
+    }
+
+    void columnsFitWholeNamesWithTheFullNameAsTooltip() {
+        list_folder({"soil_sample_0001_dried.chn", "a.chn"});
+        const QFontMetrics metrics(grid->font());
+        QVERIFY(grid->columnWidth(1) >= metrics.horizontalAdvance("soil_sample_0001_dried"));
+        QCOMPARE(grid->item(0, 1)->toolTip(), QString("soil_sample_0001_dried.chn"));
+        QVERIFY(grid->columnWidth(7) >= metrics.horizontalAdvance(cell(1, 7)));
+    }
+
+    void exportWritesTheListingAsCsv() {
+        list_folder({"a.chn", "b.chn"});
+        click(2, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "say \"hi\", then");
+        const QString target = QString::fromStdString(folder->dir() + "out.csv");
+        answer_dialogs({[&](QWidget& dialog) {
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            QVERIFY(files != nullptr);
+            // The dialog reads its folder in the background and then selects its first name
+            // again: the name is chosen once that has settled.
+            for (int i = 0; i < 10 || files->selectedFiles().value(0) != target; ++i) {
+                if (i == 200) {
+                    qDebug() << files->selectedFiles() << target;
+                    QFAIL("the file dialog does not take the name");
+                }
+                files->selectFile(target);
+                QTest::qWait(20);
+            }
+            QMetaObject::invokeMethod(files, "accept");
+        }});
+        QTest::mouseClick(form->findChild<QPushButton*>("Export"), Qt::LeftButton);
+        const std::string csv = folder->read("out.csv");
+        QCOMPARE(csv, listing::listing_text(form->grid(), listing::TableText::csv));
+        QVERIFY(csv.find("\"say \"\"hi\"\", then\"\r\n") != std::string::npos);
+        QVERIFY(form->findChild<QLabel*>("StatusLine")->text().startsWith("Exported 2 rows to "));
+    }
+
+    void opensCentredShowingAllColumnsAndKeepsItsSize() {
+        settings->clear();
+        QWidget owner;
+        owner.setGeometry(40, 40, 700, 700);
+        owner.show();
+        auto* first = new Form2(&owner);
+        ListingState state;
+        list_files(*first, state, 3);
+        first->listing_made("/data", "3 CHN files");
+        first->show();
+        QVERIFY(QTest::qWaitForWindowExposed(first));
+        auto* table = first->findChild<QTableWidget*>("MSFlexGrid1");
+        int columns = 0;
+        for (int c = 0; c < 8; ++c)
+            columns += table->columnWidth(c);
+        // All of them, unless the screen is narrower: then as wide as the screen allows.
+        const int screen_width = first->screen()->availableGeometry().width();
+        QVERIFY(table->viewport()->width() >= columns || first->width() >= screen_width * 9 / 10);
+        QVERIFY(first->width() <= screen_width);
+        QVERIFY(qAbs(first->frameGeometry().center().x() - owner.frameGeometry().center().x()) <=
+                2);
+        QVERIFY(qAbs(first->frameGeometry().center().y() - owner.frameGeometry().center().y()) <=
+                2);
+        first->resize(700, 450);
+        first->hide();
+        delete first;
+
+        Form2 second(&owner);
+        second.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        QCOMPARE(second.size(), QSize(700, 450));
+    }
+
   private:
     void click(int row, int col) {
         const QModelIndex index = grid->model()->index(row - 1, col);
@@ -138,7 +431,41 @@ class GridEditorWindowTest : public QObject {
         return n;
     }
     QColor base() const { return grid->palette().color(QPalette::Base); }
+    QPushButton* save_button() const { return form->findChild<QPushButton*>("SaveEdits"); }
+    QAction* save_action() const { return form->findChild<QAction*>("SaveEditsAction"); }
 
+    // Writes the named CHN files into a fresh folder and lists them in the window as Make does;
+    // making the listing again reads the same names.
+    void list_folder(const std::vector<std::string>& names) {
+        folder = std::make_unique<test_support::TempDir>();
+        original = chn_file(U"142337", U"Co-60");
+        for (const std::string& name : names)
+            folder->write(name, original);
+        remakes = 0;
+        auto make = [this, names] {
+            spectrum::State state;
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                state.org_path = folder->dir() + names[i];
+                spectrum::read_chn(state);
+                add_listing_row(form->grid(), listing, state, static_cast<int>(i),
+                                spectrum::widen(names[i].substr(0, names[i].find('.'))),
+                                i + 1 == names.size());
+            }
+            form->listing_made(
+                QString::fromStdString(folder->path().string()),
+                QString("%1 CHN file%2").arg(names.size()).arg(names.size() == 1 ? "" : "s"));
+        };
+        form->set_listing(&listing, [this, make] {
+            ++remakes;
+            make();
+        });
+        make();
+    }
+
+    std::unique_ptr<test_support::SettingsSandbox> settings;
+    std::unique_ptr<test_support::TempDir> folder;
+    std::string original;
+    int remakes = 0;
     Form2* form = nullptr;
     ListingState listing;
     QTableWidget* grid = nullptr;

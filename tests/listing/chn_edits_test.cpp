@@ -370,6 +370,21 @@ TEST(SaveEdits, AFileChangedSinceTheListingIsNotWritten) {
         << report;
 }
 
+TEST(SaveEdits, AReadOnlyFileKeepsItsBytes) {
+    ListedFolder f;
+    f.dir.write("a.chn", converted_chn());
+    f.list({"a.chn"});
+    f.edit(1, date_column, U"01Jan251");
+    std::filesystem::permissions(f.dir.path() / "a.chn", std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::group_read |
+                                                             std::filesystem::perms::others_read);
+    const std::vector<SaveResult> results = save_edits(collect_edits(f.grid, f.listing));
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(results[0].saved);
+    EXPECT_NE(results[0].reason.find("read-only"), std::string::npos) << results[0].reason;
+    EXPECT_TRUE(f.dir.read("a.chn") == converted_chn());
+}
+
 TEST(SaveEdits, InvalidCellsAreReportedAndTheirFilesNotWritten) {
     ListedFolder f;
     f.dir.write("a.chn", converted_chn());
