@@ -360,15 +360,20 @@ class GridEditorWindowTest : public QObject {
         answer_dialogs({[&](QWidget& dialog) {
             auto* files = qobject_cast<QFileDialog*>(&dialog);
             QVERIFY(files != nullptr);
-            // The dialog reads its folder in the background and then selects its first name
-            // again: the name is chosen once that has settled.
-            for (int i = 0; i < 10 || files->selectedFiles().value(0) != target; ++i) {
-                if (i == 200) {
-                    qDebug() << files->selectedFiles() << target;
-                    QFAIL("the file dialog does not take the name");
-                }
-                files->selectFile(target);
+            // The dialog reads its folder in the background and may then put its first name
+            // back: the name is written into its name field until the dialog holds it.
+            auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(name != nullptr);
+            int steady = 0;
+            for (int i = 0; i < 150 && steady < 5; ++i) {
+                steady = files->selectedFiles().value(0) == target ? steady + 1 : 0;
+                if (steady == 0)
+                    name->setText(target);
                 QTest::qWait(20);
+            }
+            if (steady < 5) {
+                files->reject();  // fails below, without hanging
+                return;
             }
             QMetaObject::invokeMethod(files, "accept");
         }});
