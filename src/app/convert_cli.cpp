@@ -282,8 +282,6 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
     ListHost host(o.list_dir, std::move(names));
     spectrum::State state;
     const listing::ListingReport report = listing::build_listing(state, host);
-    if (report.listed == 0)
-        listing::clear_listing(host.listing_grid(), host.listing_state());
     out << listing::listing_text(host.listing_grid(),
                                  o.csv ? listing::TableText::csv : listing::TableText::tab);
     for (const FileFailure& f : report.skipped)

@@ -41,6 +41,7 @@
 #include "gui/file_list.hpp"
 #include "gui/grid_editor_window.hpp"
 #include "gui/preview_pane.hpp"
+#include "listing/actions.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::gui {
@@ -800,6 +801,16 @@ listing::Grid& MainWindow::listing_grid() {
 
 void MainWindow::set_grid_busy(bool busy) {
     form2().set_busy(busy);
+}
+
+void MainWindow::listing_made(const std::string& folder, const std::string& status) {
+    // After its edits are saved, the grid window makes the listing again from the files.
+    form2().set_listing(&listing_state(), [this] {
+        const listing::ListingReport report = listing::build_listing(state_, *this);
+        if (!report.skipped.empty())
+            message_box(listing::skipped_text(report));
+    });
+    form2().listing_made(QString::fromStdString(folder), QString::fromStdString(status));
 }
 
 void MainWindow::show_grid_modal() {

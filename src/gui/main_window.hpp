@@ -105,6 +105,7 @@ class MainWindow : public QMainWindow, public app::Host {
     listing::Grid& listing_grid() override;
     void set_grid_busy(bool busy) override;
     void show_grid_modal() override;
+    void listing_made(const std::string& folder, const std::string& status) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

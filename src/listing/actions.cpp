@@ -76,11 +76,28 @@ ListingReport build_listing(State& state, ListingHost& host) {
         finished = last;
     }
     // The last file may have been skipped, or the listing cancelled: the rows written are
-    // finished all the same. Without a row the grid stays as it was.
-    if (report.listed > 0 && !finished)
+    // finished all the same. Without a row the grid keeps its header alone, so that no row of
+    // another folder stays in it.
+    if (report.listed == 0)
+        clear_listing(grid, listing);
+    else if (!finished)
         finish_listing(grid, listing);
     host.progress_done();
+    host.listing_made(host.destination_path(), listing_status(report, host.destination_path()));
     return report;
+}
+
+std::string listing_status(const ListingReport& report, const std::string& folder) {
+    const std::string shown = spectrum::escape_controls(folder);
+    if (report.listed == 0 && report.skipped.empty() && !report.cancelled)
+        return "No CHN files in " + shown + ".";
+    std::string text =
+        report.listed == 1 ? "1 CHN file" : std::to_string(report.listed) + " CHN files";
+    if (!report.skipped.empty())
+        text += ", " + std::to_string(report.skipped.size()) + " not readable";
+    if (report.cancelled)
+        text += " (cancelled)";
+    return text;
 }
 
 std::string skipped_text(const ListingReport& report) {

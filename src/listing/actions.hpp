@@ -22,6 +22,9 @@ struct ListingReport {
 /// return to normal however it ends. The spectrum record is left holding the last file read.
 ListingReport build_listing(spectrum::State& state, ListingHost& host);
 
+/// The line that says what a listing of `folder` found.
+std::string listing_status(const ListingReport& report, const std::string& folder);
+
 /// The message that names the files a listing skipped; empty when it skipped none.
 std::string skipped_text(const ListingReport& report);
 

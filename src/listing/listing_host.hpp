@@ -43,6 +43,11 @@ class ListingHost {
     virtual void set_grid_busy(bool busy) { (void)busy; }
     /// Shows the grid's window modally; returns when the user closes it.
     virtual void show_grid_modal() {}
+    /// Called when a listing has been made: the folder it lists and a line that says what it
+    /// found ("No CHN files in <folder>." for a folder without any).
+    virtual void listing_made(const std::string& folder, const std::string& status) {
+        (void)folder, (void)status;
+    }
     /// Where the listing's next row goes; kept, like the grid, for the rest of the run.
     ListingState& listing_state() { return listing_state_; }
 

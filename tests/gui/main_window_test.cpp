@@ -601,6 +601,39 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
     }
 
+    void makeOnAFolderWithoutChnFilesEmptiesTheGridAndSaysSo() {
+        open_window({"a.txt"});
+        TempDir full, empty;
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(full.path().string()));
+        click(option(0));
+        ctrl_click_entry(find<FileList>(QStringLiteral("File1")), "a.txt");
+        QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
+        choose(200);
+        click(option(1));
+        int rows = -1;
+        QString folder, status, box;
+        window_->set_modal_show([&](brandel::gui::Form2& form) {
+            rows = form.findChild<QTableWidget*>(QStringLiteral("MSFlexGrid1"))->rowCount();
+            folder = form.findChild<QLabel*>(QStringLiteral("FolderLine"))->text();
+            status = form.findChild<QLabel*>(QStringLiteral("StatusLine"))->text();
+            box = form.findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+        });
+        QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(rows, 1);
+        QCOMPARE(status, QStringLiteral("1 CHN file"));
+
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(empty.path().string()));
+        QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
+        const QString shown =
+            QDir::toNativeSeparators(QString::fromStdString(empty.path().string()));
+        QCOMPARE(rows, 0);  // the header row alone
+        QCOMPARE(folder, shown);
+        QCOMPARE(status, QStringLiteral("No CHN files in %1.")
+                             .arg(QString::fromStdString(empty.path().string())));
+        QVERIFY(box.isEmpty());
+        QVERIFY(messages_.empty());
+    }
+
     void batchFailuresCarryTheWarningIcon() {
         open_window({"a.txt"});
         cwd_->write("b.txt", "this is no spectrum\r\n");

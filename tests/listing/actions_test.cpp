@@ -48,6 +48,12 @@ class FakeHost : public app::Host {
         events.push_back(listing_grid().visible() ? "modal" : "modal, grid hidden");
     }
     MemoryGrid& listing_grid() override { return grid; }
+    void listing_made(const std::string& folder, const std::string& line) override {
+        made_folder = folder;
+        status = line;
+    }
+    std::string made_folder;
+    std::string status;
 
     MemoryGrid grid;
     std::vector<std::string> events;
@@ -215,7 +221,7 @@ TEST(MakeListing, UnreadableFilesAreSkippedAndNamedInOneMessage) {
     EXPECT_EQ(host.events, events);
 }
 
-TEST(MakeListing, WithoutReadableFilesTheGridIsUnchanged) {
+TEST(MakeListing, WithoutReadableFilesTheGridKeepsItsHeaderAlone) {
     TempDir dir;
     dir.write("a.chn", standard("first").bytes());
     dir.write("b.chn", standard("second").bytes());
@@ -230,11 +236,17 @@ TEST(MakeListing, WithoutReadableFilesTheGridIsUnchanged) {
     broken.grid = host.grid;
     make_listing(state, broken);
 
-    for (const FakeHost* h : {&empty, &broken}) {
-        EXPECT_EQ(h->grid.rows(), 3);
-        EXPECT_EQ(cell(h->grid, 2, 1), "b       ");
+    EXPECT_EQ(host.status, "2 CHN files");
+    for (FakeHost* h : {&empty, &broken}) {
+        // No row of the folder listed before stays, nor any file behind a row.
+        EXPECT_EQ(h->grid.rows(), 1);
+        EXPECT_EQ(cell(h->grid, 0, 1), "FileName ");
+        EXPECT_TRUE(h->listing_state().files.empty());
+        EXPECT_EQ(h->made_folder, dir.path().string());
         EXPECT_EQ(h->events.back(), "modal");
     }
+    EXPECT_EQ(empty.status, "No CHN files in " + dir.path().string() + ".");
+    EXPECT_EQ(broken.status, "0 CHN files, 1 not readable");
 }
 
 TEST(MakeListing, CancellingKeepsTheRowsListedSoFar) {
