@@ -2,8 +2,11 @@
 
 #include <array>
 #include <map>
+#include <optional>
+#include <thread>
 
 #include "app/org_types.hpp"
+#include "app/prefetcher.hpp"
 #include "app/recognition.hpp"
 #include "listing/actions.hpp"
 #include "spectrum/chn_file.hpp"
@@ -46,17 +49,16 @@ constexpr std::size_t summary_lines = 30;
 
 // Reads the source under the chosen type. When it does not read, the reason ends with the
 // layouts the file fits, found in the bytes already loaded; a good file never pays for that.
-ReaderResult read_as_chosen(State& state, const OrgType& type) {
-    readers::LoadedSource source;
-    ReaderResult result = readers::run_reader(state, *type.layout, &source);
+ReaderResult read_as_chosen(State& state, const OrgType& type,
+                            const readers::LoadedSource& source) {
+    ReaderResult result = readers::read_loaded(state, *type.layout, source);
     if (!result.complete() && source.loaded)
         result.reason += "; " + fits_text(fitting_types(source.bytes));
     return result;
 }
 
 // Reads the source with the one layout it fits; a file that fits none or several is not read.
-ReaderResult read_fitting_layout(State& state) {
-    readers::LoadedSource source = readers::load_source_file(state.org_path);
+ReaderResult read_fitting_layout(State& state, const readers::LoadedSource& source) {
     if (!source.loaded)
         return source.failure;
     return read_as_fitting(state, source.bytes, fitting_types(source.bytes));
@@ -86,19 +88,30 @@ class WriteGroupOf {
     State& state_;
 };
 
-}  // namespace
+// Whether the chosen type reads source files at all.
+bool reads_sources(std::int16_t org_type) {
+    const OrgType* type = find_org_type(org_type);
+    return org_type == org_type_auto || (type != nullptr && type->layout != nullptr);
+}
 
-ReaderResult convert_current(State& state) {
+// A source file read ahead of its turn, or nothing when it is read at its turn.
+using ReadAheadSource = std::optional<readers::LoadedSource>;
+
+// Converts the file named by org_path, from its bytes when they were read ahead.
+ReaderResult convert_source(State& state, ReadAheadSource ahead) {
     const OrgType* type = find_org_type(state.org_type);
+    auto source = [&] {
+        return ahead ? std::move(*ahead) : readers::load_source_file(state.org_path);
+    };
     ReaderResult result;
     if (state.org_type == org_type_auto) {
-        result = read_fitting_layout(state);
+        result = read_fitting_layout(state, source());
     } else if (type == nullptr || type->layout == nullptr) {
         result.outcome = Outcome::read_error;
         result.reason = type == nullptr ? "no file type is chosen"
                                         : std::string(type->caption) + " files have no reader";
     } else {
-        result = read_as_chosen(state, *type);
+        result = read_as_chosen(state, *type, source());
     }
     if (result.complete()) {
         try {
@@ -114,8 +127,15 @@ ReaderResult convert_current(State& state) {
     return result;
 }
 
+}  // namespace
+
+ReaderResult convert_current(State& state) {
+    return convert_source(state, std::nullopt);
+}
+
 BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
-                          const std::function<bool(int, int, const std::string&)>& progress) {
+                          const std::function<bool(int, int, const std::string&)>& progress,
+                          ReadAhead read_ahead) {
     BatchReport report;
     report.selected = static_cast<int>(paths.size());
     // Temporary files that a killed converter left in the destination go before new ones come.
@@ -144,6 +164,17 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
         pending.clear();
         staged.clear();
     };
+    // The next files are read on a second thread while the current one is converted and
+    // written; each file is still converted at its turn, from the bytes read for it. Reading
+    // is all that moves: nothing read ahead is looked at before its turn.
+    const bool loads = reads_sources(state.org_type);
+    const bool threaded =
+        loads && (read_ahead == ReadAhead::always ||
+                  (read_ahead == ReadAhead::automatic && std::thread::hardware_concurrency() >= 2));
+    Prefetcher<ReadAheadSource> ahead(
+        paths.size(),
+        [&paths](std::size_t i) -> ReadAheadSource { return readers::load_source_file(paths[i]); },
+        [](const ReadAheadSource& s) { return s && s->loaded ? s->bytes.size() : 0; }, threaded);
     for (int i = 0; i < report.selected; ++i) {
         const std::string& path = paths[static_cast<std::size_t>(i)];
         if (progress && !progress(i, report.selected, file_name_of(path))) {
@@ -159,12 +190,13 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
         }
         const auto earlier = output.empty() ? written.end() : written.find(output_key(output));
         if (earlier != written.end()) {
+            ahead.skip();
             pending.push_back({path, file_name_of(output) + " was already written from " +
                                          earlier->second + " in this batch"});
             continue;
         }
         const std::size_t before = group.size();
-        ReaderResult result = convert_current(state);
+        ReaderResult result = convert_source(state, threaded ? ahead.take() : std::nullopt);
         if (group.size() > before)
             staged.push_back(pending.size());
         pending.push_back({path, result.complete() ? std::string() : result.reason});

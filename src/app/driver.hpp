@@ -45,11 +45,16 @@ struct BatchReport {
 /// outcome whose reason says why the file could not be written.
 readers::ReaderResult convert_current(spectrum::State& state);
 
+/// Whether a batch reads its next files on a second thread while it converts the current one:
+/// `automatic` does so with two or more processors; the results are the same either way.
+enum class ReadAhead { off, automatic, always };
+
 /// Converts source files given by their full paths, in order, into chn_dir (which must end in a
 /// separator). `progress` is called before each file as Host::progress is. A batch writes each
 /// CHN file once: a later source with the output name of a file the batch has written fails.
 BatchReport convert_paths(spectrum::State& state, const std::vector<std::string>& paths,
-                          const std::function<bool(int, int, const std::string&)>& progress);
+                          const std::function<bool(int, int, const std::string&)>& progress,
+                          ReadAhead read_ahead = ReadAhead::automatic);
 
 /// The text of the message box that ends a batch with failures; empty when nothing failed.
 std::string summary_text(const BatchReport& report);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -30,8 +31,13 @@ class Prefetcher {
           size_(std::move(size)),
           max_items_(max_items < 1 ? 1 : max_items),
           max_bytes_(max_bytes) {
-        if (threaded && count > 1)
-            thread_ = std::thread([this] { run(); });
+        if (threaded && count > 1) {
+            try {
+                thread_ = std::thread([this] { run(); });
+            } catch (const std::system_error&) {
+                // No second thread to be had: each item is produced when it is taken.
+            }
+        }
     }
 
     ~Prefetcher() {
@@ -61,6 +67,15 @@ class Prefetcher {
         lock.unlock();
         changed_.notify_all();
         return item;
+    }
+
+    /// Passes over the next item without using it.
+    void skip() {
+        if (!thread_.joinable()) {
+            ++taken_;
+            return;
+        }
+        take();
     }
 
   private:

@@ -155,10 +155,15 @@ LoadedSource load_source_file(const std::string& path) {
     return source;
 }
 
-ReaderResult run_reader(spectrum::State& state, const ReaderSpec& spec, LoadedSource* source) {
+ReaderResult read_loaded(spectrum::State& state, const ReaderSpec& spec,
+                         const LoadedSource& source) {
     enter(state, spec.defaults);
+    return source.loaded ? read_entered(state, spec, source.bytes) : source.failure;
+}
+
+ReaderResult run_reader(spectrum::State& state, const ReaderSpec& spec, LoadedSource* source) {
     LoadedSource loaded = load_source_file(state.org_path);
-    ReaderResult result = loaded.loaded ? read_entered(state, spec, loaded.bytes) : loaded.failure;
+    ReaderResult result = read_loaded(state, spec, loaded);
     if (source != nullptr)
         *source = std::move(loaded);
     return result;

@@ -70,6 +70,12 @@ LoadedSource load_source_file(const std::string& path);
 ReaderResult run_reader(spectrum::State& state, const ReaderSpec& spec,
                         LoadedSource* source = nullptr);
 
+/// Reads a source loaded beforehand (by load_source_file) exactly as run_reader reads the file
+/// named by org_path: the same clean start and entry defaults, and a source that could not be
+/// loaded ends with the outcome, reason and status it was given.
+ReaderResult read_loaded(spectrum::State& state, const ReaderSpec& spec,
+                         const LoadedSource& source);
+
 /// Reads bytes already loaded into the record under one layout, with the same clean start and
 /// entry defaults as run_reader, and writes nothing. After the layout's steps the reading must
 /// make sense (check_reading) and the bytes must have the layout's shape; only then is it
