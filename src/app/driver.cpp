@@ -1,6 +1,8 @@
 #include "app/driver.hpp"
 
 #include <array>
+#include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <thread>
@@ -12,6 +14,10 @@
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/paths.hpp"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace brandel::app {
 
@@ -94,14 +100,72 @@ bool reads_sources(std::int16_t org_type) {
     return org_type == org_type_auto || (type != nullptr && type->layout != nullptr);
 }
 
-// A source file read ahead of its turn, or nothing when it is read at its turn.
-using ReadAheadSource = std::optional<readers::LoadedSource>;
+// What tells one state of a file from another: where it lies, its size and its times of change.
+// A file written or replaced, or gone, has another stamp (or none).
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    bool operator==(const FileStamp&) const = default;
+};
 
-// Converts the file named by org_path, from its bytes when they were read ahead.
+std::optional<FileStamp> file_stamp(const std::string& path) {
+#ifdef _WIN32
+    std::error_code ec;
+    const std::filesystem::path p = spectrum::fs_path(path);
+    const auto size = std::filesystem::file_size(p, ec);
+    if (ec)
+        return std::nullopt;
+    const auto time = std::filesystem::last_write_time(p, ec);
+    if (ec)
+        return std::nullopt;
+    FileStamp stamp;
+    stamp.size = size;
+    stamp.modified = static_cast<std::int64_t>(time.time_since_epoch().count());
+    return stamp;
+#else
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    FileStamp stamp;
+    stamp.device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+#endif
+}
+
+// A source file read ahead of its turn, with the stamp it had then.
+struct SourceReadAhead {
+    FileStamp stamp;
+    readers::LoadedSource source;
+};
+using ReadAheadSource = std::optional<SourceReadAhead>;
+
+// Reads a file ahead of its turn. A file that is missing or changes while it is read is left to
+// be read at its turn.
+ReadAheadSource read_ahead_of_turn(const std::string& path) {
+    const std::optional<FileStamp> before = file_stamp(path);
+    if (!before)
+        return std::nullopt;
+    readers::LoadedSource source = readers::load_source_file(path);
+    if (file_stamp(path) != before)
+        return std::nullopt;
+    return SourceReadAhead{*before, std::move(source)};
+}
+
+// Converts the file named by org_path, from its bytes when they were read ahead and the file
+// is still as it was then; otherwise it is read now, as a batch without reading ahead reads it.
 ReaderResult convert_source(State& state, ReadAheadSource ahead) {
     const OrgType* type = find_org_type(state.org_type);
     auto source = [&] {
-        return ahead ? std::move(*ahead) : readers::load_source_file(state.org_path);
+        if (ahead && file_stamp(state.org_path) == ahead->stamp)
+            return std::move(ahead->source);
+        return readers::load_source_file(state.org_path);
     };
     ReaderResult result;
     if (state.org_type == org_type_auto) {
@@ -165,16 +229,16 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
         staged.clear();
     };
     // The next files are read on a second thread while the current one is converted and
-    // written; each file is still converted at its turn, from the bytes read for it. Reading
-    // is all that moves: nothing read ahead is looked at before its turn.
+    // written; each file is still converted at its turn, from the bytes read for it if it has
+    // not changed since. Reading is all that moves: nothing read ahead is looked at before its
+    // turn, and a file that changed or went is read at its turn.
     const bool loads = reads_sources(state.org_type);
     const bool threaded =
         loads && (read_ahead == ReadAhead::always ||
                   (read_ahead == ReadAhead::automatic && std::thread::hardware_concurrency() >= 2));
     Prefetcher<ReadAheadSource> ahead(
-        paths.size(),
-        [&paths](std::size_t i) -> ReadAheadSource { return readers::load_source_file(paths[i]); },
-        [](const ReadAheadSource& s) { return s && s->loaded ? s->bytes.size() : 0; }, threaded);
+        paths.size(), [&paths](std::size_t i) { return read_ahead_of_turn(paths[i]); },
+        [](const ReadAheadSource& s) { return s ? s->source.bytes.size() : 0; }, threaded);
     for (int i = 0; i < report.selected; ++i) {
         const std::string& path = paths[static_cast<std::size_t>(i)];
         if (progress && !progress(i, report.selected, file_name_of(path))) {

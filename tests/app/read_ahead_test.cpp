@@ -138,5 +138,45 @@ TEST(ReadAhead, CancelStopsAtTheSameFile) {
     }
 }
 
+TEST(ReadAhead, AFileRewrittenOrRemovedBeforeItsTurnIsReadAsItIsThen) {
+    for (ReadAhead mode : {ReadAhead::off, ReadAhead::always}) {
+        TempDir sources, out;
+        std::vector<std::string> paths;
+        for (int i = 0; i < 8; ++i) {
+            tools::SourceParams p;
+            p.channels = 512;
+            p.seed = static_cast<std::uint64_t>(i + 1);
+            paths.push_back(sources.write("s" + std::to_string(i) + ".TXT",
+                                          tools::make_source(Layout::canberra_txt, p)));
+        }
+        tools::SourceParams other;
+        other.channels = 512;
+        other.seed = 99;
+        const std::string replacement = tools::make_source(Layout::canberra_txt, other);
+        State state;
+        state.org_type = 0;
+        state.chn_dir = out.dir();
+        const BatchReport report = convert_paths(
+            state, paths,
+            [&](int done, int, const std::string&) {
+                if (done == 2) {
+                    sources.write("s5.TXT", replacement);  // other counts
+                    std::filesystem::remove(sources.path() / "s6.TXT");
+                }
+                return true;
+            },
+            mode);
+        EXPECT_EQ(report.converted, 7);
+        ASSERT_EQ(report.failures.size(), 1u);
+        EXPECT_EQ(report.failures[0].reason, "File does not exist.");
+        TempDir alone;
+        State fresh;
+        fresh.org_type = 0;
+        fresh.chn_dir = alone.dir();
+        convert_paths(fresh, {paths[5]}, nullptr, ReadAhead::off);
+        EXPECT_EQ(out.read("s5.chn"), alone.read("s5.chn"));
+    }
+}
+
 }  // namespace
 }  // namespace brandel::app
