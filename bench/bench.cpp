@@ -129,10 +129,12 @@ void convert_batch(const Set& set, const std::vector<std::string>& paths, const 
 }
 
 // The least a conversion must do: read each source file whole (one open, its size, one read)
-// and replace a file of the CHN's size as the converter replaces it.
+// and replace a file of the CHN's size as the converter replaces it, in groups of 32 files.
 void io_floor(const std::vector<std::string>& paths, const fs::path& out, std::size_t chn_size) {
     std::string chn(chn_size, '\0');
     std::string bytes;
+    // Replaced as a batch replaces its CHN files: staged, and put on the disk a group at a time.
+    brandel::spectrum::ReplaceGroup group;
     std::size_t i = 0;
     for (const std::string& path : paths) {
         const int fd = ::open(path.c_str(), O_RDONLY);
@@ -144,8 +146,11 @@ void io_floor(const std::vector<std::string>& paths, const fs::path& out, std::s
             std::abort();
         ::close(fd);
         chn[0] = bytes.empty() ? 0 : bytes[0];
-        brandel::spectrum::replace_file(out / ("f" + std::to_string(i++) + ".chn"), chn);
+        group.stage(out / ("f" + std::to_string(i++) + ".chn"), chn);
+        if (group.size() >= 32)
+            group.commit();
     }
+    group.commit();
 }
 
 // One layout: generate, then alternate batch and floor for the rounds; prints one line.
