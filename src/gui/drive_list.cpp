@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "spectrum/paths.hpp"
+
 namespace brandel::gui {
 
 namespace {
@@ -22,29 +24,6 @@ QByteArray path_data(const std::string& path) {
 
 std::string path_of(const QVariant& data) {
     return data.toByteArray().toStdString();
-}
-
-bool is_separator(char c) {
-    return c == '/' || c == '\\';
-}
-
-bool same_char(char a, char b) {
-#ifdef _WIN32
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return fold(a) == fold(b);
-#else
-    return a == b;
-#endif
-}
-
-// Whether `root` is `path` itself or one of the folders above it.
-bool contains(const std::string& root, const std::string& path) {
-    if (root.empty() || path.size() < root.size())
-        return false;
-    if (!std::equal(root.begin(), root.end(), path.begin(), same_char))
-        return false;
-    return path.size() == root.size() || is_separator(root.back()) ||
-           is_separator(path[root.size()]);
 }
 
 }  // namespace
@@ -84,7 +63,7 @@ void DriveList::follow(const std::string& path) {
     std::size_t best_size = 0;
     for (int i = 0; i < count(); ++i) {
         std::string root = path_of(itemData(i));
-        if (contains(root, path) && root.size() >= best_size) {
+        if (spectrum::folder_contains(root, path) && root.size() >= best_size) {
             best = i;
             best_size = root.size();
         }

@@ -1,5 +1,7 @@
 #include "spectrum/paths.hpp"
 
+#include <algorithm>
+
 #include "spectrum/errors.hpp"
 
 #ifdef _WIN32
@@ -169,6 +171,21 @@ std::string file_name_key(std::string_view utf8) {
 #else
     return std::string(utf8);
 #endif
+}
+
+bool folder_contains(std::string_view folder, std::string_view path) {
+    if (folder.empty() || path.size() < folder.size())
+        return false;
+    auto comparable = [](std::string_view text) {
+        std::string s(text);
+        if (native_path_rules == PathRules::windows)
+            std::replace(s.begin(), s.end(), '/', '\\');
+        return file_name_key(s);
+    };
+    if (comparable(folder) != comparable(path.substr(0, folder.size())))
+        return false;
+    return path.size() == folder.size() || is_path_separator(folder.back()) ||
+           is_path_separator(path[folder.size()]);
 }
 
 }  // namespace brandel::spectrum

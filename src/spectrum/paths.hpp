@@ -55,6 +55,11 @@ std::string escape_controls(std::string_view text);
 /// Two outputs of one batch with equal keys would write one file.
 std::string file_name_key(std::string_view utf8);
 
+/// Whether `folder` is `path` itself or one of the folders above it, as this platform's file
+/// system names them: on Windows "\" and "/" are one separator and case is ignored as in
+/// file_name_key; elsewhere only "/" separates and case counts.
+bool folder_contains(std::string_view folder, std::string_view path);
+
 /// A UTF-8 path as a file-system path of this platform.
 std::filesystem::path fs_path(std::string_view utf8);
 /// A file-system path as UTF-8 text.

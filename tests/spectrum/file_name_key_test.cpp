@@ -36,5 +36,21 @@ TEST(FileNameKey, EqualKeysAreOneFileOnDisk) {
     EXPECT_EQ(dir.read("S0123.chn"), one_file ? "lower" : "upper");
 }
 
+// The window's drive list finds the drive or mount a folder is on with this.
+TEST(FolderContains, WholeFolderNamesOnlyAsTheFileSystemNamesThem) {
+    const bool windows = native_path_rules == PathRules::windows;
+    EXPECT_TRUE(folder_contains("/data", "/data"));
+    EXPECT_TRUE(folder_contains("/data", "/data/ge1/S0123.TXT"));
+    EXPECT_TRUE(folder_contains("/", "/data"));
+    EXPECT_FALSE(folder_contains("/data", "/database"));
+    EXPECT_FALSE(folder_contains("/data/ge1", "/data"));
+    EXPECT_FALSE(folder_contains("", "/data"));
+    EXPECT_EQ(folder_contains("/Data", "/data/ge1"), windows);
+    EXPECT_EQ(folder_contains("/data", "/data\\ge1"), windows);
+    EXPECT_EQ(folder_contains("C:\\", "c:/lab/ge1"), windows);
+    EXPECT_EQ(folder_contains("D:\\\xC3\x89T\xC3\x89", "d:\\\xC3\xA9t\xC3\xA9\\run"), windows);
+    EXPECT_FALSE(folder_contains("C:\\", "D:\\lab"));
+}
+
 }  // namespace
 }  // namespace brandel::spectrum
