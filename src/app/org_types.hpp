@@ -13,11 +13,11 @@ namespace brandel::app {
 /// that reader reads, which also tells whether a file fits the type.
 struct OrgType {
     std::int16_t index;
-    std::string_view name;              // command-line name, e.g. "canberra-txt"
-    std::string_view caption;           // UTF-8 caption of the type option
-    std::string_view pattern;           // file pattern of the source list
-    readers::Reader reader;             // nullptr when the type has no reader
-    const readers::ReaderSpec* layout;  // nullptr when the type has no reader
+    std::string_view name;                // command-line name, e.g. "canberra-txt"
+    std::string_view caption;             // UTF-8 caption of the type option
+    std::string_view pattern;             // file pattern of the source list
+    readers::Reader reader;               // nullptr when the type has no reader
+    const readers::ReaderLayout* layout;  // nullptr when the type has no reader
 };
 
 /// The nine types, by index 0..8.

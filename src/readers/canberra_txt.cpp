@@ -63,7 +63,7 @@ void read_report(spectrum::State& state, std::string_view bytes) {
 
 }  // namespace
 
-const ReaderSpec canberra_txt_layout{{301, 1}, read_report, require_text_shape};
+const ReaderLayout canberra_txt_layout{{301, 1}, read_report, require_text_shape};
 
 ReaderResult read_org_canberra_txt(spectrum::State& state) {
     return run_reader(state, canberra_txt_layout);

@@ -8,6 +8,6 @@ namespace brandel::readers {
 ReaderResult read_org_canberra_txt(spectrum::State& state);
 
 /// The CANBERRA text layout: its defaults, steps and shape.
-extern const ReaderSpec canberra_txt_layout;
+extern const ReaderLayout canberra_txt_layout;
 
 }  // namespace brandel::readers

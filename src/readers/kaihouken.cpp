@@ -248,9 +248,9 @@ void csv_shape(std::string_view bytes) {
 
 }  // namespace
 
-const ReaderSpec kaihouken_dat_layout{{jaeri_mca_number, 2}, read_dat, dat_shape};
-const ReaderSpec kaihouken_csv_layout{{jaeri_mca_number, 1}, read_csv, csv_shape};
-const ReaderSpec kaihouken_txt_layout{{jaeri_mca_number, 3}, read_txt, require_text_shape};
+const ReaderLayout kaihouken_dat_layout{{jaeri_mca_number, 2}, read_dat, dat_shape};
+const ReaderLayout kaihouken_csv_layout{{jaeri_mca_number, 1}, read_csv, csv_shape};
+const ReaderLayout kaihouken_txt_layout{{jaeri_mca_number, 3}, read_txt, require_text_shape};
 
 ReaderResult read_org_kaihouken_dat(State& state) {
     return run_reader(state, kaihouken_dat_layout);

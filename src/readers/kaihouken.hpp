@@ -10,8 +10,8 @@ ReaderResult read_org_kaihouken_csv(spectrum::State& state);
 ReaderResult read_org_kaihouken_txt(spectrum::State& state);
 
 /// The JAERI open-lab layouts: their defaults, steps and shapes.
-extern const ReaderSpec kaihouken_dat_layout;
-extern const ReaderSpec kaihouken_csv_layout;
-extern const ReaderSpec kaihouken_txt_layout;
+extern const ReaderLayout kaihouken_dat_layout;
+extern const ReaderLayout kaihouken_csv_layout;
+extern const ReaderLayout kaihouken_txt_layout;
 
 }  // namespace brandel::readers

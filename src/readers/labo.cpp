@@ -135,8 +135,8 @@ void labo_old_shape(std::string_view bytes) {
 
 }  // namespace
 
-const ReaderSpec labo_new_layout{{101, 1}, read_labo_new, labo_new_shape};
-const ReaderSpec labo_old_layout{{101, 2}, read_labo_old, labo_old_shape};
+const ReaderLayout labo_new_layout{{101, 1}, read_labo_new, labo_new_shape};
+const ReaderLayout labo_old_layout{{101, 2}, read_labo_old, labo_old_shape};
 
 void require_header(const LittleEndianReader& file, std::size_t size, std::string_view what) {
     if (file.size() < size)

@@ -9,7 +9,7 @@ ReaderResult read_org_labo_new(spectrum::State& state);
 ReaderResult read_org_labo_old(spectrum::State& state);
 
 /// The Labo(New) and Labo(Old) layouts: their defaults, steps and shapes.
-extern const ReaderSpec labo_new_layout;
-extern const ReaderSpec labo_old_layout;
+extern const ReaderLayout labo_new_layout;
+extern const ReaderLayout labo_old_layout;
 
 }  // namespace brandel::readers

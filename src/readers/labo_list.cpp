@@ -37,7 +37,7 @@ void read_labo_list(spectrum::State& state, std::string_view bytes) {
 
 // The count comes from the file's length, so any file that holds the header has the LIST
 // shape; the reading itself refuses a shorter one.
-const ReaderSpec labo_list_layout{{101, 3}, read_labo_list, nullptr};
+const ReaderLayout labo_list_layout{{101, 3}, read_labo_list, nullptr};
 
 ReaderResult read_org_labo_list(spectrum::State& state) {
     return run_reader(state, labo_list_layout);

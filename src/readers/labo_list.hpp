@@ -8,6 +8,6 @@ namespace brandel::readers {
 ReaderResult read_org_labo_list(spectrum::State& state);
 
 /// The Labo LIST layout: its defaults, steps and shape.
-extern const ReaderSpec labo_list_layout;
+extern const ReaderLayout labo_list_layout;
 
 }  // namespace brandel::readers

@@ -165,7 +165,7 @@ void read_export(spectrum::State& state, std::string_view bytes) {
 
 }  // namespace
 
-const ReaderSpec oxford_asc_layout{{444, 1}, read_export, require_text_shape};
+const ReaderLayout oxford_asc_layout{{444, 1}, read_export, require_text_shape};
 
 ReaderResult read_org_oxford_asc(spectrum::State& state) {
     return run_reader(state, oxford_asc_layout);

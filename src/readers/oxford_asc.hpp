@@ -8,6 +8,6 @@ namespace brandel::readers {
 ReaderResult read_org_oxford_asc(spectrum::State& state);
 
 /// The Oxford asc layout: its defaults, steps and shape.
-extern const ReaderSpec oxford_asc_layout;
+extern const ReaderLayout oxford_asc_layout;
 
 }  // namespace brandel::readers

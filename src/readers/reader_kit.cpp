@@ -76,11 +76,12 @@ ReaderResult guarded(Step&& step) {
 }
 
 // The layout's steps, then what every reading must hold, then the layout's shape.
-ReaderResult read_entered(spectrum::State& state, const ReaderSpec& spec, std::string_view bytes) {
+ReaderResult read_entered(spectrum::State& state, const ReaderLayout& layout,
+                          std::string_view bytes) {
     return guarded([&] {
-        spec.body(state, bytes);
-        if (spec.shape != nullptr)
-            spec.shape(bytes);
+        layout.body(state, bytes);
+        if (layout.shape != nullptr)
+            layout.shape(bytes);
         check_reading(state.chn_header);
     });
 }
@@ -155,23 +156,24 @@ LoadedSource load_source_file(const std::string& path) {
     return source;
 }
 
-ReaderResult read_loaded(spectrum::State& state, const ReaderSpec& spec,
+ReaderResult read_loaded(spectrum::State& state, const ReaderLayout& layout,
                          const LoadedSource& source) {
-    enter(state, spec.defaults);
-    return source.loaded ? read_entered(state, spec, source.bytes) : source.failure;
+    enter(state, layout.defaults);
+    return source.loaded ? read_entered(state, layout, source.bytes) : source.failure;
 }
 
-ReaderResult run_reader(spectrum::State& state, const ReaderSpec& spec, LoadedSource* source) {
+ReaderResult run_reader(spectrum::State& state, const ReaderLayout& layout, LoadedSource* source) {
     LoadedSource loaded = load_source_file(state.org_path);
-    ReaderResult result = read_loaded(state, spec, loaded);
+    ReaderResult result = read_loaded(state, layout, loaded);
     if (source != nullptr)
         *source = std::move(loaded);
     return result;
 }
 
-ReaderResult read_source(spectrum::State& state, const ReaderSpec& spec, std::string_view bytes) {
-    enter(state, spec.defaults);
-    return read_entered(state, spec, bytes);
+ReaderResult read_source(spectrum::State& state, const ReaderLayout& layout,
+                         std::string_view bytes) {
+    enter(state, layout.defaults);
+    return read_entered(state, layout, bytes);
 }
 
 void check_reading(const spectrum::ChnHeader& header) {

@@ -43,7 +43,7 @@ inline constexpr std::size_t max_source_bytes = std::size_t{256} << 20;
 /// the record, and the layout's shape, a check of the bytes alone that raises, with a reason,
 /// when the file cannot be of this layout (a text layout holding NUL bytes, a binary header
 /// whose channel count disagrees with the file's size).
-struct ReaderSpec {
+struct ReaderLayout {
     EntryDefaults defaults;
     void (*body)(spectrum::State& state, std::string_view bytes);
     void (*shape)(std::string_view bytes);
@@ -67,20 +67,21 @@ LoadedSource load_source_file(const std::string& path);
 /// is caught here, once, and becomes the outcome; nothing escapes. When `source` is given it
 /// receives the loaded bytes, so a caller can look at a file that did not read without opening
 /// it again.
-ReaderResult run_reader(spectrum::State& state, const ReaderSpec& spec,
+ReaderResult run_reader(spectrum::State& state, const ReaderLayout& layout,
                         LoadedSource* source = nullptr);
 
 /// Reads a source loaded beforehand (by load_source_file) exactly as run_reader reads the file
 /// named by org_path: the same clean start and entry defaults, and a source that could not be
 /// loaded ends with the outcome, reason and status it was given.
-ReaderResult read_loaded(spectrum::State& state, const ReaderSpec& spec,
+ReaderResult read_loaded(spectrum::State& state, const ReaderLayout& layout,
                          const LoadedSource& source);
 
 /// Reads bytes already loaded into the record under one layout, with the same clean start and
 /// entry defaults as run_reader, and writes nothing. After the layout's steps the reading must
 /// make sense (check_reading) and the bytes must have the layout's shape; only then is it
 /// complete.
-ReaderResult read_source(spectrum::State& state, const ReaderSpec& spec, std::string_view bytes);
+ReaderResult read_source(spectrum::State& state, const ReaderLayout& layout,
+                         std::string_view bytes);
 
 /// What every reading must hold after the layout's steps, whichever the layout: the start date
 /// is a date (day 1 to 31, a month name in any case, a two-digit year), the start time a time

@@ -86,7 +86,7 @@ void starts_with_s(std::string_view bytes) {
     if (!bytes.starts_with("S"))
         spectrum::raise(spectrum::ErrorKind::unreadable, "no S");
 }
-const ReaderSpec test_layout{{7, 9}, store_date, starts_with_s};
+const ReaderLayout test_layout{{7, 9}, store_date, starts_with_s};
 
 TEST(ReaderFrame, ChecksTheReadingAndTheShapeAfterTheSteps) {
     spectrum::State state;
