@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/file_list.hpp"
+#include "gui/qt_text.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::gui {
@@ -15,18 +16,6 @@ namespace brandel::gui {
 namespace {
 
 constexpr int path_role = Qt::UserRole;
-
-QString qt_text(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-QByteArray path_data(const std::string& path) {
-    return QByteArray::fromStdString(path);
-}
-
-std::string path_of(const QVariant& data) {
-    return data.toByteArray().toStdString();
-}
 
 }  // namespace
 

@@ -8,25 +8,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "gui/qt_text.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::gui {
-
-namespace {
-
-QString qt_text(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-QByteArray path_data(const std::string& path) {
-    return QByteArray::fromStdString(path);
-}
-
-std::string path_of(const QVariant& data) {
-    return data.toByteArray().toStdString();
-}
-
-}  // namespace
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
 #ifdef _WIN32

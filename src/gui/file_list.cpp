@@ -6,16 +6,9 @@
 #include <set>
 
 #include "app/file_list.hpp"
+#include "gui/qt_text.hpp"
 
 namespace brandel::gui {
-
-namespace {
-
-QString qt_text(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-}  // namespace
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);

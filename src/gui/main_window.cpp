@@ -41,6 +41,7 @@
 #include "gui/file_list.hpp"
 #include "gui/grid_editor_window.hpp"
 #include "gui/preview_pane.hpp"
+#include "gui/qt_text.hpp"
 #include "listing/actions.hpp"
 #include "spectrum/paths.hpp"
 
@@ -95,10 +96,6 @@ constexpr std::array<ChnEditOption, 3> chn_edit_options = {{
 bool chn_edit_type(int index) {
     return std::any_of(chn_edit_options.begin(), chn_edit_options.end(),
                        [index](const ChnEditOption& o) { return o.index == index; });
-}
-
-QString qt_text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 QString fileconv_caption(int index) {

@@ -101,6 +101,21 @@ std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
 
 #else
 
+namespace {
+
+// Reads up to `size` bytes, again when a signal interrupts; 0 at the end of the file.
+std::size_t read_some(int fd, char* into, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, into, size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            cannot("cannot read the file", errno);
+    }
+}
+
+}  // namespace
+
 std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
                               bool* folder_missing) {
     const std::filesystem::path path = fs_path(utf8_path);
@@ -144,31 +159,20 @@ std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
     std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
     std::size_t got = 0;
     while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            cannot("cannot read the file", errno);
+        const std::size_t n = read_some(fd, bytes.data() + got, bytes.size() - got);
         if (n == 0)
             break;
-        got += static_cast<std::size_t>(n);
+        got += n;
     }
     if (got < bytes.size()) {
         bytes.resize(got);
         return bytes;
     }
     char more[1 << 12];
-    for (;;) {
-        const ssize_t n = ::read(fd, more, sizeof more);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            cannot("cannot read the file", errno);
-        if (n == 0)
-            break;
-        if (bytes.size() + static_cast<std::size_t>(n) > limit)
+    while (const std::size_t n = read_some(fd, more, sizeof more)) {
+        if (bytes.size() + n > limit)
             too_large(limit);
-        bytes.append(more, static_cast<std::size_t>(n));
+        bytes.append(more, n);
     }
     return bytes;
 }
