@@ -14,10 +14,7 @@
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/paths.hpp"
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
+#include "spectrum/regular_file.hpp"
 
 namespace brandel::app {
 
@@ -100,48 +97,9 @@ bool reads_sources(std::int16_t org_type) {
     return org_type == org_type_auto || (type != nullptr && type->layout != nullptr);
 }
 
-// What tells one state of a file from another: where it lies, its size and its times of change.
-// A file written or replaced, or gone, has another stamp (or none).
-struct FileStamp {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::uint64_t size = 0;
-    std::int64_t modified = 0;
-    std::int64_t changed = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-std::optional<FileStamp> file_stamp(const std::string& path) {
-#ifdef _WIN32
-    std::error_code ec;
-    const std::filesystem::path p = spectrum::fs_path(path);
-    const auto size = std::filesystem::file_size(p, ec);
-    if (ec)
-        return std::nullopt;
-    const auto time = std::filesystem::last_write_time(p, ec);
-    if (ec)
-        return std::nullopt;
-    FileStamp stamp;
-    stamp.size = size;
-    stamp.modified = static_cast<std::int64_t>(time.time_since_epoch().count());
-    return stamp;
-#else
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return std::nullopt;
-    FileStamp stamp;
-    stamp.device = static_cast<std::uint64_t>(st.st_dev);
-    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
-    stamp.size = static_cast<std::uint64_t>(st.st_size);
-    stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    stamp.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    return stamp;
-#endif
-}
-
-// A source file read ahead of its turn, with the stamp it had then.
+// A source file read ahead of its turn, with the version it had then.
 struct SourceReadAhead {
-    FileStamp stamp;
+    spectrum::FileVersion version;
     readers::LoadedSource source;
 };
 using ReadAheadSource = std::optional<SourceReadAhead>;
@@ -149,11 +107,11 @@ using ReadAheadSource = std::optional<SourceReadAhead>;
 // Reads a file ahead of its turn. A file that is missing or changes while it is read is left to
 // be read at its turn.
 ReadAheadSource read_ahead_of_turn(const std::string& path) {
-    const std::optional<FileStamp> before = file_stamp(path);
+    const std::optional<spectrum::FileVersion> before = spectrum::file_version(path);
     if (!before)
         return std::nullopt;
     readers::LoadedSource source = readers::load_source_file(path);
-    if (file_stamp(path) != before)
+    if (spectrum::file_version(path) != before)
         return std::nullopt;
     return SourceReadAhead{*before, std::move(source)};
 }
@@ -163,7 +121,7 @@ ReadAheadSource read_ahead_of_turn(const std::string& path) {
 ReaderResult convert_source(State& state, ReadAheadSource ahead) {
     const OrgType* type = find_org_type(state.org_type);
     auto source = [&] {
-        if (ahead && file_stamp(state.org_path) == ahead->stamp)
+        if (ahead && spectrum::file_version(state.org_path) == ahead->version)
             return std::move(ahead->source);
         return readers::load_source_file(state.org_path);
     };

@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <share.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -99,6 +100,34 @@ std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
     return bytes;
 }
 
+std::optional<FileVersion> file_version(const std::string& utf8_path) {
+    // The C runtime's stat gives whole seconds only; the handle gives the file's number and its
+    // times in 100-nanosecond ticks. No access is asked for, so no reader or writer is stopped.
+    const std::filesystem::path path = fs_path(utf8_path);
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (!known)
+        return std::nullopt;
+    auto wide = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    FileVersion version;
+    version.device = info.dwVolumeSerialNumber;
+    version.number = wide(info.nFileIndexHigh, info.nFileIndexLow);
+    version.size = wide(info.nFileSizeHigh, info.nFileSizeLow);
+    version.modified = static_cast<std::int64_t>(
+        wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+    version.changed = static_cast<std::int64_t>(
+        wide(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime));
+    return version;
+}
+
 #else
 
 namespace {
@@ -175,6 +204,21 @@ std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
         bytes.append(more, n);
     }
     return bytes;
+}
+
+std::optional<FileVersion> file_version(const std::string& utf8_path) {
+    struct stat st {};
+    if (::stat(fs_path(utf8_path).c_str(), &st) != 0)
+        return std::nullopt;
+    FileVersion version;
+    version.device = static_cast<std::uint64_t>(st.st_dev);
+    version.number = static_cast<std::uint64_t>(st.st_ino);
+    version.size = static_cast<std::uint64_t>(st.st_size);
+    version.modified =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    version.changed =
+        static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return version;
 }
 
 #endif

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -149,10 +150,15 @@ TEST(ReadAhead, AFileRewrittenOrRemovedBeforeItsTurnIsReadAsItIsThen) {
             paths.push_back(sources.write("s" + std::to_string(i) + ".TXT",
                                           tools::make_source(Layout::canberra_txt, p)));
         }
-        tools::SourceParams other;
-        other.channels = 512;
-        other.seed = 99;
-        const std::string replacement = tools::make_source(Layout::canberra_txt, other);
+        // s5 gets other counts and another size; s3 other counts and a write time moved on,
+        // as a file rewritten later would have. A rewrite of the same size within one tick of
+        // the file system's clock cannot be seen, so the test does not make one.
+        auto other_counts = [](int channels, std::uint64_t seed) {
+            tools::SourceParams p;
+            p.channels = channels;
+            p.seed = seed;
+            return tools::make_source(Layout::canberra_txt, p);
+        };
         State state;
         state.org_type = 0;
         state.chn_dir = out.dir();
@@ -160,7 +166,11 @@ TEST(ReadAhead, AFileRewrittenOrRemovedBeforeItsTurnIsReadAsItIsThen) {
             state, paths,
             [&](int done, int, const std::string&) {
                 if (done == 2) {
-                    sources.write("s5.TXT", replacement);  // other counts
+                    sources.write("s5.TXT", other_counts(1024, 99));
+                    const auto then = std::filesystem::last_write_time(sources.path() / "s3.TXT");
+                    sources.write("s3.TXT", other_counts(512, 98));
+                    std::filesystem::last_write_time(sources.path() / "s3.TXT",
+                                                     then + std::chrono::seconds(3));
                     std::filesystem::remove(sources.path() / "s6.TXT");
                 }
                 return true;
@@ -169,12 +179,15 @@ TEST(ReadAhead, AFileRewrittenOrRemovedBeforeItsTurnIsReadAsItIsThen) {
         EXPECT_EQ(report.converted, 7);
         ASSERT_EQ(report.failures.size(), 1u);
         EXPECT_EQ(report.failures[0].reason, "File does not exist.");
-        TempDir alone;
-        State fresh;
-        fresh.org_type = 0;
-        fresh.chn_dir = alone.dir();
-        convert_paths(fresh, {paths[5]}, nullptr, ReadAhead::off);
-        EXPECT_EQ(out.read("s5.chn"), alone.read("s5.chn"));
+        for (int i : {3, 5}) {
+            TempDir alone;
+            State fresh;
+            fresh.org_type = 0;
+            fresh.chn_dir = alone.dir();
+            convert_paths(fresh, {paths[static_cast<std::size_t>(i)]}, nullptr, ReadAhead::off);
+            const std::string name = "s" + std::to_string(i) + ".chn";
+            EXPECT_EQ(out.read(name), alone.read(name)) << name;
+        }
     }
 }
 
