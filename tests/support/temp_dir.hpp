@@ -19,17 +19,28 @@ namespace brandel::test_support {
 /// A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
   public:
+    // A folder left by an earlier run whose process had the same id (Wine reuses small ids)
+    // is passed over, never emptied.
     TempDir() {
         static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("brandel-test-" + std::to_string(process_id()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        do {
+            path_ = base / ("brandel-test-" + std::to_string(process_id()) + "-" +
+                            std::to_string(counter++));
+        } while (!std::filesystem::create_directory(path_));
     }
+    // Files a test made read-only are made writable first: Windows removes no read-only file.
     ~TempDir() {
         std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        const auto writable = [&](const std::filesystem::path& p) {
+            std::filesystem::permissions(p, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+        };
+        writable(path_);
+        for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+            if (!it->is_symlink(ignored))  // a link's target may lie outside the folder
+                writable(it->path());
         std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
