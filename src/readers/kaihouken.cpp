@@ -1,11 +1,13 @@
 #include "readers/kaihouken.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <string_view>
 
+#include "spectrum/ascii_words.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/months.hpp"
 #include "spectrum/numbers.hpp"
@@ -112,12 +114,20 @@ void read_dat(State& s, std::string_view bytes) {
 
     // Every line after the first holds ten values of 8 columns from column 7 on; all ten are
     // stored, a missing one (short or blank line) as 0.
+    // A whole ASCII line's values are read a field (one word) at a time.
     int n = 0;
     for (std::size_t i = 1; text.has_line(i); ++i, n += 10) {
+        const std::string_view line = text.line_bytes(i);
+        const bool whole_line = line.size() >= 86 && text.line_is_ascii(i);
         for (int f = 0; f < 10; ++f) {
             const auto first = static_cast<std::size_t>(7 + 8 * f);
-            s.counts.set(n + f,
-                         channel_count(text.number_at(i, first, first + 7), n + f + 1, i + 1));
+            std::uint32_t value = 0;
+            if (whole_line && spectrum::ascii_words::blank_padded_whole(
+                                  spectrum::ascii_words::load8(line.data() + first - 1), value))
+                s.counts.set(n + f, static_cast<std::int32_t>(value));
+            else
+                s.counts.set(n + f,
+                             channel_count(text.number_at(i, first, first + 7), n + f + 1, i + 1));
         }
     }
     times_from_counts(s);
@@ -210,22 +220,35 @@ std::size_t data_line_with_comma(std::string_view bytes) {
     return comma == std::string_view::npos ? 0 : line_number_at(bytes, comma);
 }
 
+// The first line end at or after `from`, or with `comma` the first line end or comma; the size
+// of the bytes when there is none. Eight bytes are looked at together.
+std::size_t find_stop(std::string_view bytes, std::size_t from, bool comma) {
+    using namespace spectrum::ascii_words;
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = from;
+    for (; i + 8 <= n; i += 8) {
+        const std::uint64_t w = load8(p + i);
+        const std::uint64_t stops = zero_byte(w ^ (ones * '\r')) | zero_byte(w ^ (ones * '\n')) |
+                                    (comma ? zero_byte(w ^ (ones * ',')) : 0);
+        if (stops != 0)
+            return i + (static_cast<std::size_t>(std::countr_zero(stops)) >> 3);
+    }
+    while (i < n && !is_line_end(p[i]) && !(comma && p[i] == ','))
+        ++i;
+    return i;
+}
+
 // The first data line that holds something other than blanks and no comma, 0 when none does.
 std::size_t data_line_without_comma(std::string_view bytes) {
     const std::size_t size = bytes.size();
     for (std::size_t line = data_start(bytes); line < size;) {
-        std::size_t i = line;
-        bool blank = true;
-        while (i < size && bytes[i] != ',' && !is_line_end(bytes[i])) {
-            blank = blank && (bytes[i] == ' ' || bytes[i] == '\t');
-            ++i;
-        }
-        if (i == size || bytes[i] != ',') {
-            if (!blank)
-                return line_number_at(bytes, line);
-        } else {
-            while (i < size && !is_line_end(bytes[i]))
-                ++i;
+        std::size_t i = find_stop(bytes, line, true);
+        if (i < size && bytes[i] == ',') {
+            i = find_stop(bytes, i, false);
+        } else if (bytes.substr(line, i - line).find_first_not_of(" \t") !=
+                   std::string_view::npos) {
+            return line_number_at(bytes, line);
         }
         line = next_line(bytes, i);
     }

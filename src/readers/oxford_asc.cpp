@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "spectrum/ascii_words.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
 #include "spectrum/text.hpp"
@@ -158,8 +159,13 @@ void read_export(spectrum::State& state, std::string_view bytes) {
                             "line " + std::to_string(index + 1) + ": the file ends where channel " +
                                 std::to_string(k) + " of " + std::to_string(header.num_channels) +
                                 " was expected");
-        const double value = text.number_at(index, 8, 106);
-        state.counts.set(k - 1, channel_count(value, k, index + 1));
+        const std::string_view line = text.line_bytes(index);
+        std::uint32_t whole = 0;
+        if (line.size() > 7 && text.line_is_ascii(index) &&
+            spectrum::ascii_words::blank_padded_whole(line.substr(7, 99), whole))
+            state.counts.set(k - 1, static_cast<std::int32_t>(whole));
+        else
+            state.counts.set(k - 1, channel_count(text.number_at(index, 8, 106), k, index + 1));
     }
 }
 

@@ -214,13 +214,7 @@ std::u32string_view key_line(const spectrum::TextSource& text, std::string_view 
     return text.line(find_key_line(text, key));
 }
 
-std::int32_t channel_count(double value, int channel, std::size_t line) {
-    // Nearly every count is a whole number already.
-    if (value >= -2147483648.0 && value <= 2147483647.0) {
-        const auto whole = static_cast<std::int32_t>(value);
-        if (static_cast<double>(whole) == value)
-            return whole;
-    }
+std::int32_t rounded_channel_count(double value, int channel, std::size_t line) {
     const double r = std::nearbyint(value);  // halves to even
     if (r >= -2147483648.0 && r <= 2147483647.0)
         return static_cast<std::int32_t>(r);

@@ -106,7 +106,16 @@ std::u32string_view key_line(const spectrum::TextSource& text, std::string_view 
 /// A channel's count rounded into 32 bits, halves to even. A value that does not fit raises an
 /// overflow error naming the line (from 1) and the channel (from 1); the message is only built
 /// then, so a loop over the channels allocates nothing.
-std::int32_t channel_count(double value, int channel, std::size_t line);
+std::int32_t rounded_channel_count(double value, int channel, std::size_t line);
+inline std::int32_t channel_count(double value, int channel, std::size_t line) {
+    // Nearly every count is a whole number already.
+    if (value >= -2147483648.0 && value <= 2147483647.0) {
+        const auto whole = static_cast<std::int32_t>(value);
+        if (static_cast<double>(whole) == value)
+            return whole;
+    }
+    return rounded_channel_count(value, channel, line);
+}
 
 /// A channel count taken from the file must not be negative (0 is an empty spectrum).
 void check_channel_count(std::int32_t count);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace brandel::spectrum::ascii_words {
 
@@ -65,6 +66,83 @@ brandel_hot int leading_digits(std::uint64_t w, std::uint32_t& value) {
     v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
     value = static_cast<std::uint32_t>(v);
     return count;
+}
+
+// 0x80 in each byte of the word that is not a blank, exact for every byte (no borrow runs from
+// one byte into the next).
+constexpr std::uint64_t not_blank_bytes(std::uint64_t w) {
+    constexpr std::uint64_t low7 = ones * 0x7F;
+    const std::uint64_t x = w ^ (ones * ' ');
+    return (((x & low7) + low7) | x) & highs;
+}
+
+// A whole number of one to seven digits with only blanks around it in the eight bytes of a word
+// ("    3600", "17      "), or eight blanks (0): true with its value. Anything else is left to
+// the general reading of numbers.
+brandel_hot bool blank_padded_whole(std::uint64_t w, std::uint32_t& value) {
+    const std::uint64_t other = not_blank_bytes(w);
+    if (other == 0) {
+        value = 0;
+        return true;
+    }
+    const int lead = std::countr_zero(other) >> 3;
+    const int count = leading_digits(w >> (8 * lead), value);
+    if (count == 0 || count == 8)
+        return false;
+    const int used = lead + count;
+    return used == 8 || (other >> (8 * used)) == 0;
+}
+
+// The same for any number of bytes: blanks, one to seven digits, blanks.
+brandel_hot bool blank_padded_whole(std::string_view bytes, std::uint32_t& value) {
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i + 8 <= n) {
+        const std::uint64_t other = not_blank_bytes(load8(p + i));
+        if (other != 0) {
+            i += static_cast<std::size_t>(std::countr_zero(other)) >> 3;
+            break;
+        }
+        i += 8;
+    }
+    while (i < n && p[i] == ' ')
+        ++i;
+    if (i == n) {
+        value = 0;
+        return true;
+    }
+    const int count = leading_digits(load_up_to8(p + i, n - i), value);
+    if (count == 0 || count == 8)
+        return false;
+    for (i += static_cast<std::size_t>(count); i + 8 <= n; i += 8)
+        if (not_blank_bytes(load8(p + i)) != 0)
+            return false;
+    for (; i < n; ++i)
+        if (p[i] != ' ')
+            return false;
+    return true;
+}
+
+// Skips blanks and tabs from `pos`; runs of blanks are passed eight bytes at a time (the first
+// byte that is not a blank is found from the lowest byte of the word that differs from eight
+// blanks).
+inline std::size_t skip_blank_run(std::string_view text, std::size_t pos) {
+    const std::size_t n = text.size();
+    while (pos + 8 <= n) {
+        const std::uint64_t other = load8(text.data() + pos) ^ (ones * ' ');
+        if (other == 0) {
+            pos += 8;
+            continue;
+        }
+        pos += static_cast<std::size_t>(std::countr_zero(other)) >> 3;
+        if (text[pos] != '\t')
+            return pos;
+        ++pos;
+    }
+    while (pos < n && (text[pos] == ' ' || text[pos] == '\t'))
+        ++pos;
+    return pos;
 }
 
 }  // namespace brandel::spectrum::ascii_words

@@ -23,27 +23,6 @@ using namespace ascii_words;
 constexpr std::size_t max_spare_bytes = std::size_t{16} << 20;
 thread_local std::string spare_bytes;
 
-// Skips blanks and tabs from `pos`; runs of blanks are passed eight bytes at a time (the first
-// byte that is not a blank is found from the lowest byte of the word that differs from eight
-// blanks).
-std::size_t skip_blank_run(std::string_view text, std::size_t pos) {
-    const std::size_t n = text.size();
-    while (pos + 8 <= n) {
-        const std::uint64_t other = load8(text.data() + pos) ^ (ones * ' ');
-        if (other == 0) {
-            pos += 8;
-            continue;
-        }
-        pos += static_cast<std::size_t>(std::countr_zero(other)) >> 3;
-        if (text[pos] != '\t')
-            return pos;
-        ++pos;
-    }
-    while (pos < n && (text[pos] == ' ' || text[pos] == '\t'))
-        ++pos;
-    return pos;
-}
-
 // Most fields follow their separator directly, so the first byte is looked at alone.
 brandel_hot std::size_t skip_blanks(std::string_view text, std::size_t pos) {
     if (pos < text.size() && text[pos] != ' ' && text[pos] != '\t')
@@ -333,20 +312,6 @@ double FieldReader::number_of(std::basic_string_view<Char> text) {
     if (text[pos_] == '"')
         return leading_number(field_of(text));
     const std::size_t begin = pos_;
-    if constexpr (sizeof(Char) == 1) {
-        // One to seven digits ended by a separator, the commonest field, read from one word.
-        if (pos_ + 8 <= size_) {
-            const std::uint64_t w = load8(text.data() + pos_);
-            std::uint32_t digits = 0;
-            const int count = leading_digits(w, digits);
-            if (count > 0 && count < 8 &&
-                ends_number(static_cast<unsigned char>(w >> (8 * count)))) {
-                pos_ += static_cast<std::size_t>(count);
-                skip_separator(text);
-                return static_cast<double>(digits);
-            }
-        }
-    }
     // The common field, an optional sign and at most 15 digits (exact as a double) ended by a
     // separator or the end of the text, is read as it is scanned.
     std::size_t i = pos_;
@@ -375,8 +340,12 @@ std::u32string FieldReader::next_field() {
     return is_wide_ ? field_of(wide_) : field_of(bytes_);
 }
 
-double FieldReader::next_number() {
+double FieldReader::next_number_by_rule() {
     return is_wide_ ? number_of(wide_) : number_of(bytes_);
+}
+
+void FieldReader::skip_byte_separator() {
+    skip_separator(bytes_);
 }
 
 }  // namespace brandel::spectrum

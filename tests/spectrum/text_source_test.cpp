@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "spectrum/ascii_words.hpp"
 #include "spectrum/codepage.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
@@ -282,6 +283,34 @@ TEST(LeadingNumberBytes, WholeNumbersEndAtBlanksOnlyWhenNothingContinuesThem) {
     EXPECT_EQ(leading_number(std::string_view("5\x82\x45"
                                               "5")),
               5);
+}
+
+TEST(LeadingNumberBytes, BlankPaddedFieldsReadAsTheGeneralRuleReadsThem) {
+    // The word reading of a column field accepts only what it reads as the general rule does.
+    using namespace ascii_words;
+    Random random(5);
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes = random_text(random, random.below(8));
+        bytes.resize(8 + random.below(12), ' ');
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const double rule = leading_number(std::string_view(bytes));
+        std::uint32_t value = 0;
+        if (blank_padded_whole(std::string_view(bytes), value)) {
+            ++accepted;
+            ASSERT_EQ(value, rule);
+        }
+        if (blank_padded_whole(load8(bytes.data()), value))
+            ASSERT_EQ(value, leading_number(std::string_view(bytes).substr(0, 8)));
+    }
+    EXPECT_GT(accepted, 1000);
+    std::uint32_t value = 99;
+    for (std::string_view field : {"    3600", "17      ", "        ", "1234567 ", " 1 "}) {
+        EXPECT_TRUE(blank_padded_whole(field, value)) << field;
+        EXPECT_EQ(value, leading_number(field));
+    }
+    for (std::string_view field : {"12345678", "  12 34 ", "  -5    ", "  1.5   ", "\t7      "})
+        EXPECT_FALSE(blank_padded_whole(load8(field.data()), value)) << field;
 }
 
 }  // namespace
