@@ -220,39 +220,50 @@ std::size_t data_line_with_comma(std::string_view bytes) {
     return comma == std::string_view::npos ? 0 : line_number_at(bytes, comma);
 }
 
-// The first line end at or after `from`, or with `comma` the first line end or comma; the size
-// of the bytes when there is none. Eight bytes are looked at together.
-std::size_t find_stop(std::string_view bytes, std::size_t from, bool comma) {
-    using namespace spectrum::ascii_words;
-    const char* p = bytes.data();
-    const std::size_t n = bytes.size();
-    std::size_t i = from;
-    for (; i + 8 <= n; i += 8) {
-        const std::uint64_t w = load8(p + i);
-        const std::uint64_t stops = zero_byte(w ^ (ones * '\r')) | zero_byte(w ^ (ones * '\n')) |
-                                    (comma ? zero_byte(w ^ (ones * ',')) : 0);
-        if (stops != 0)
-            return i + (static_cast<std::size_t>(std::countr_zero(stops)) >> 3);
-    }
-    while (i < n && !is_line_end(p[i]) && !(comma && p[i] == ','))
-        ++i;
-    return i;
-}
-
 // The first data line that holds something other than blanks and no comma, 0 when none does.
+// The bytes are looked at eight at a time: the commas and line ends of a word give, for each line
+// that ends in it, whether a comma came since the line began. CR and LF each end a line here; the
+// empty line between the two of a CR LF is blank and breaks no rule.
 std::size_t data_line_without_comma(std::string_view bytes) {
+    using namespace spectrum::ascii_words;
     const std::size_t size = bytes.size();
-    for (std::size_t line = data_start(bytes); line < size;) {
-        std::size_t i = find_stop(bytes, line, true);
-        if (i < size && bytes[i] == ',') {
-            i = find_stop(bytes, i, false);
-        } else if (bytes.substr(line, i - line).find_first_not_of(" \t") !=
-                   std::string_view::npos) {
-            return line_number_at(bytes, line);
+    std::size_t line = std::min(size, data_start(bytes));
+    bool comma = false;
+    // Whether the line from `line` to `end`, which holds no comma, breaks the rule.
+    auto breaks = [&](std::size_t end) {
+        return !comma &&
+               bytes.substr(line, end - line).find_first_not_of(" \t") != std::string_view::npos;
+    };
+    std::size_t i = line;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint64_t w = load8(bytes.data() + i);
+        std::uint64_t commas = bytes_equal(w, ',');
+        std::uint64_t ends = bytes_equal(w, '\r') | bytes_equal(w, '\n');
+        while (ends != 0) {
+            const int at = std::countr_zero(ends);  // the high bit of the line end's byte
+            const std::uint64_t before = (std::uint64_t{1} << at) - 1;
+            comma = comma || (commas & before) != 0;
+            const std::size_t end = i + (static_cast<std::size_t>(at) >> 3);
+            if (breaks(end))
+                return line_number_at(bytes, line);
+            line = end + 1;
+            comma = false;
+            commas &= ~before;
+            ends &= ends - 1;
         }
-        line = next_line(bytes, i);
+        comma = comma || commas != 0;
     }
-    return 0;
+    for (; i < size; ++i) {
+        if (bytes[i] == ',') {
+            comma = true;
+        } else if (is_line_end(bytes[i])) {
+            if (breaks(i))
+                return line_number_at(bytes, line);
+            line = i + 1;
+            comma = false;
+        }
+    }
+    return line < size && breaks(size) ? line_number_at(bytes, line) : 0;
 }
 
 void dat_shape(std::string_view bytes) {

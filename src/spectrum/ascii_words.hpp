@@ -68,6 +68,13 @@ brandel_hot int leading_digits(std::uint64_t w, std::uint32_t& value) {
     return count;
 }
 
+// 0x80 in each byte of the word that equals `c`, exact for every byte.
+constexpr std::uint64_t bytes_equal(std::uint64_t w, char c) {
+    constexpr std::uint64_t low7 = ones * 0x7F;
+    const std::uint64_t x = w ^ (ones * static_cast<unsigned char>(c));
+    return ~(((x & low7) + low7) | x) & highs;
+}
+
 // 0x80 in each byte of the word that is not a blank, exact for every byte (no borrow runs from
 // one byte into the next).
 constexpr std::uint64_t not_blank_bytes(std::uint64_t w) {

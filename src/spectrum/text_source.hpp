@@ -107,7 +107,7 @@ class FieldReader {
     std::u32string next_field();
     /// The next field read directly as a number (leading-number rule). At the end of the text
     /// raises an end-of-file error.
-    double next_number() {
+    brandel_hot double next_number() {
         // The commonest field, one to seven digits ended by a separator, is read here from one
         // word; everything else by the general rule.
         using namespace ascii_words;

@@ -300,8 +300,9 @@ TEST(LeadingNumberBytes, BlankPaddedFieldsReadAsTheGeneralRuleReadsThem) {
             ++accepted;
             ASSERT_EQ(value, rule);
         }
-        if (blank_padded_whole(load8(bytes.data()), value))
+        if (blank_padded_whole(load8(bytes.data()), value)) {
             ASSERT_EQ(value, leading_number(std::string_view(bytes).substr(0, 8)));
+        }
     }
     EXPECT_GT(accepted, 1000);
     std::uint32_t value = 99;
