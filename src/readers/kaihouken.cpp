@@ -116,9 +116,12 @@ void read_dat(State& s, std::string_view bytes) {
     // stored, a missing one (short or blank line) as 0.
     // A whole ASCII line's values are read a field (one word) at a time.
     int n = 0;
-    for (std::size_t i = 1; text.has_line(i); ++i, n += 10) {
-        const std::string_view line = text.line_bytes(i);
-        const bool whole_line = line.size() >= 86 && text.line_is_ascii(i);
+    std::size_t i = 1;
+    for (spectrum::LineWalker lines(text.bytes(), text.line_offset(1)); !lines.at_end();
+         ++i, n += 10) {
+        bool ascii = false;
+        const std::string_view line = lines.next(ascii);
+        const bool whole_line = ascii && line.size() >= 86;
         for (int f = 0; f < 10; ++f) {
             const auto first = static_cast<std::size_t>(7 + 8 * f);
             std::uint32_t value = 0;
@@ -131,7 +134,7 @@ void read_dat(State& s, std::string_view bytes) {
         }
     }
     times_from_counts(s);
-    s.chn_header.num_channels = power_of_two_channels(n - 10, text.line_count() - 1, "data lines");
+    s.chn_header.num_channels = power_of_two_channels(n - 10, i - 1, "data lines");
 }
 
 void read_csv(State& s, std::string_view bytes) {

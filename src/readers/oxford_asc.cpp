@@ -152,16 +152,18 @@ void read_export(spectrum::State& state, std::string_view bytes) {
         return;
     // The k-th channel line holds channel k, whatever its label; its count stands from column 8.
     const std::size_t first = first_channel_line(text, last);
+    spectrum::LineWalker lines(text.bytes(), text.line_offset(first));
     for (int k = 1; k <= header.num_channels; ++k) {
         const std::size_t index = first + static_cast<std::size_t>(k - 1);
-        if (!text.has_line(index))
+        if (lines.at_end())
             spectrum::raise(spectrum::ErrorKind::end_of_file,
                             "line " + std::to_string(index + 1) + ": the file ends where channel " +
                                 std::to_string(k) + " of " + std::to_string(header.num_channels) +
                                 " was expected");
-        const std::string_view line = text.line_bytes(index);
+        bool ascii = false;
+        const std::string_view line = lines.next(ascii);
         std::uint32_t whole = 0;
-        if (line.size() > 7 && text.line_is_ascii(index) &&
+        if (ascii && line.size() > 7 &&
             spectrum::ascii_words::blank_padded_whole(line.substr(7, 99), whole))
             state.counts.set(k - 1, static_cast<std::int32_t>(whole));
         else

@@ -236,6 +236,18 @@ std::size_t TextSource::line_start(std::size_t i) const {
     return decode_cp932(bytes_.substr(0, offset)).size();
 }
 
+std::string_view LineWalker::next(bool& ascii) {
+    const std::size_t begin = pos_;
+    const std::size_t end = line_end(bytes_, begin, ascii);
+    pos_ = end;
+    if (pos_ < bytes_.size()) {
+        if (bytes_[pos_] == '\r' && pos_ + 1 < bytes_.size() && bytes_[pos_ + 1] == '\n')
+            ++pos_;
+        ++pos_;
+    }
+    return bytes_.substr(begin, end - begin);
+}
+
 FieldReader::FieldReader(std::string_view bytes, std::size_t offset, std::size_t first_line)
     : bytes_(bytes), is_wide_(false), size_(bytes.size()), pos_(offset), line_(first_line) {}
 
@@ -342,10 +354,6 @@ std::u32string FieldReader::next_field() {
 
 double FieldReader::next_number_by_rule() {
     return is_wide_ ? number_of(wide_) : number_of(bytes_);
-}
-
-void FieldReader::skip_byte_separator() {
-    skip_separator(bytes_);
 }
 
 }  // namespace brandel::spectrum

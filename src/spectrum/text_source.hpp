@@ -86,6 +86,21 @@ class TextSource {
     mutable bool text_decoded_ = false;
 };
 
+/// Walks the lines of a text's bytes from an offset where a line starts, as TextSource cuts them,
+/// without keeping them: for a table of many short lines that is read once.
+class LineWalker {
+  public:
+    LineWalker(std::string_view bytes, std::size_t offset) : bytes_(bytes), pos_(offset) {}
+    /// True when no line is left.
+    bool at_end() const { return pos_ >= bytes_.size(); }
+    /// The bytes of the next line, without its line end, and whether they are all ASCII.
+    std::string_view next(bool& ascii);
+
+  private:
+    std::string_view bytes_;
+    std::size_t pos_;
+};
+
 /// Reads fields from a text: fields are separated by commas or line ends, leading blanks of a
 /// field are skipped, and a field that starts with a double quote runs to its closing quote.
 /// When a number is read directly a blank also ends it, so "1 2" holds two numbers.
@@ -121,21 +136,9 @@ class FieldReader {
                 const int count = leading_digits(w, digits);
                 if (count > 0 && count < 8) {
                     const auto after = static_cast<unsigned char>(w >> (8 * count));
-                    const std::size_t end = p + static_cast<std::size_t>(count);
-                    if (after == ',') {
-                        pos_ = end + 1;
-                        return digits;
-                    }
-                    if (after == '\n' || after == '\r') {
-                        pos_ = end + 1;
-                        if (after == '\r' && pos_ < size_ && bytes_[pos_] == '\n')
-                            ++pos_;
-                        ++line_;
-                        return digits;
-                    }
-                    if (after == ' ' || after == '\t') {
-                        pos_ = end;
-                        skip_byte_separator();
+                    if (after == ',' || after == '\r' || after == '\n' || after == ' ' ||
+                        after == '\t') {
+                        end_field(p + static_cast<std::size_t>(count));
                         return digits;
                     }
                 }
@@ -154,7 +157,27 @@ class FieldReader {
     template <typename Char>
     void skip_separator(std::basic_string_view<Char> text);
     [[noreturn]] void end_of_file() const;
-    void skip_byte_separator();
+    // After a field of the bytes, from `p`: blanks, then one comma or one line end (CR, CR LF
+    // or LF), if present.
+    brandel_hot void end_field(std::size_t p) {
+        if (p < size_ && (bytes_[p] == ' ' || bytes_[p] == '\t'))
+            p = ascii_words::skip_blank_run(bytes_, p);
+        if (p < size_) {
+            const char c = bytes_[p];
+            if (c == ',') {
+                ++p;
+            } else if (c == '\r') {
+                ++p;
+                if (p < size_ && bytes_[p] == '\n')
+                    ++p;
+                ++line_;
+            } else if (c == '\n') {
+                ++p;
+                ++line_;
+            }
+        }
+        pos_ = p;
+    }
     double next_number_by_rule();
 
     std::string_view bytes_;
