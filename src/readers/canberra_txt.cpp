@@ -54,11 +54,7 @@ void read_report(spectrum::State& state, std::string_view bytes) {
     // so two numbers on a line are never joined into one.
     const std::size_t skipped = text.has_line(header_lines - 1) ? header_lines : text.line_count();
     spectrum::FieldReader table(text.bytes(), text.line_offset(skipped), skipped + 1);
-    for (int k = 1; k <= header.num_channels; ++k) {
-        table.next_number();
-        const std::size_t line = table.line_number();
-        state.counts.set(k - 1, channel_count(table.next_number(), k, line));
-    }
+    read_count_table(table, state.counts, 2, 1, header.num_channels);
 }
 
 }  // namespace

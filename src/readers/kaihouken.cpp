@@ -143,15 +143,7 @@ void read_csv(State& s, std::string_view bytes) {
 
     // Records of three fields; the second is the value of channel r.
     spectrum::FieldReader fields = data_fields(text);
-    int r = 0;
-    while (!fields.at_end()) {
-        fields.next_number();
-        const std::size_t line = fields.line_number();
-        const double value = fields.next_number();
-        fields.next_number();
-        s.counts.set(r, channel_count(value, r + 1, line));
-        ++r;
-    }
+    const int r = read_count_table(fields, s.counts, 3, 1, -1);
     times_from_counts(s);
     s.chn_header.num_channels =
         power_of_two_channels(r - 1, static_cast<std::size_t>(r), "records");
@@ -169,11 +161,7 @@ void read_txt(State& s, std::string_view bytes) {
     const std::int16_t count = spectrum::round_to_int16(fields.next_number(), "channel count");
     check_channel_count(count);
     header.num_channels = count;
-    int found = 0;
-    for (; !fields.at_end(); ++found) {
-        const std::size_t line = fields.line_number();
-        s.counts.set(found, channel_count(fields.next_number(), found + 1, line));
-    }
+    const int found = read_count_table(fields, s.counts, 1, 0, -1);
     // However few values follow, a count the record cannot hold gives no CHN file.
     if (count > spectrum::Counts::capacity)
         raise(ErrorKind::out_of_range, std::to_string(count) + " channels, at most " +

@@ -222,6 +222,41 @@ std::int32_t rounded_channel_count(double value, int channel, std::size_t line) 
         value, "line " + std::to_string(line) + ": count of channel " + std::to_string(channel));
 }
 
+int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::size_t width,
+                     std::size_t taken, int records) {
+    std::uint32_t plain[192];  // whole records of one, two or three fields
+    const std::size_t batch = std::size(plain) / width * width;
+    int k = 0;
+    while (records < 0 ? !in.at_end() : k < records) {
+        std::size_t want = batch;
+        if (records >= 0)
+            want = std::min(want, static_cast<std::size_t>(records - k) * width);
+        const std::size_t got = in.next_plain_numbers(plain, want);
+        std::size_t i = 0;
+        for (; i + width <= got; i += width)
+            counts.set(k++, static_cast<std::int32_t>(plain[i + taken]));
+        const std::size_t have = got - i;  // fields of an unfinished record, already read
+        if (have == 0 && got > 0)
+            continue;
+        // A record the plain reading did not finish: its other fields by the general rule.
+        double value = 0;
+        std::size_t line = 0;
+        for (std::size_t f = 0; f < width; ++f) {
+            if (f < have) {
+                value = f == taken ? plain[i + f] : value;
+            } else if (f == taken) {
+                line = in.line_number();
+                value = in.next_number();
+            } else {
+                in.next_number();
+            }
+        }
+        counts.set(k, channel_count(value, k + 1, line));
+        ++k;
+    }
+    return k;
+}
+
 void check_channel_count(std::int32_t count) {
     if (count < 0)
         raise(ErrorKind::out_of_range, "channel count " + std::to_string(count) + " is negative");

@@ -117,6 +117,14 @@ inline std::int32_t channel_count(double value, int channel, std::size_t line) {
     return rounded_channel_count(value, channel, line);
 }
 
+/// Reads a table of records of `width` fields (1 to 3) whose field `taken` (from 0) is a channel's
+/// count, channel k's from record k, into the counts from channel 1: `records` records, or when
+/// it is negative every record to the end of the text. Each field is read as next_number reads
+/// it and each count as channel_count rounds it, naming the line where the count starts; records
+/// of plain whole numbers are read many at a time. Returns the number of records read.
+int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::size_t width,
+                     std::size_t taken, int records);
+
 /// A channel count taken from the file must not be negative (0 is an empty spectrum).
 void check_channel_count(std::int32_t count);
 

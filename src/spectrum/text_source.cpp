@@ -352,6 +352,53 @@ std::u32string FieldReader::next_field() {
     return is_wide_ ? field_of(wide_) : field_of(bytes_);
 }
 
+std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max) {
+    if (is_wide_)
+        return 0;
+    // The position and line are kept in locals while the table is read.
+    const char* bytes = bytes_.data();
+    const std::size_t size = size_;
+    std::size_t pos = pos_;
+    std::size_t line = line_;
+    std::size_t read = 0;
+    while (read < max) {
+        std::size_t p = pos;
+        if (p < size && (bytes[p] == ' ' || bytes[p] == '\t'))
+            p = skip_blank_run(bytes_, p);
+        if (p + 8 > size)
+            break;
+        const std::uint64_t w = load8(bytes + p);
+        std::uint32_t value = 0;
+        const int count = leading_digits(w, value);
+        if (count == 0 || count == 8)
+            break;
+        auto after = static_cast<unsigned char>(w >> (8 * count));
+        p += static_cast<std::size_t>(count);
+        if (after == ' ' || after == '\t') {
+            // Blanks, then perhaps the separator.
+            p = skip_blank_run(bytes_, p);
+            after = p < size ? static_cast<unsigned char>(bytes[p]) : 0;
+            if (after != ',' && after != '\r' && after != '\n')
+                after = 0;
+        } else if (after != ',' && after != '\r' && after != '\n') {
+            break;
+        }
+        if (after == ',') {
+            ++p;
+        } else if (after != 0) {
+            ++p;
+            if (after == '\r' && p < size && bytes[p] == '\n')
+                ++p;
+            ++line;
+        }
+        out[read++] = value;
+        pos = p;
+    }
+    pos_ = pos;
+    line_ = line;
+    return read;
+}
+
 double FieldReader::next_number_by_rule() {
     return is_wide_ ? number_of(wide_) : number_of(bytes_);
 }

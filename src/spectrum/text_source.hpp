@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "spectrum/ascii_words.hpp"
-
 namespace brandel::spectrum {
 
 /// A code page 932 text file cut into lines. A line ends at CR, CR LF or a lone LF; the
@@ -122,30 +120,15 @@ class FieldReader {
     std::u32string next_field();
     /// The next field read directly as a number (leading-number rule). At the end of the text
     /// raises an end-of-file error.
-    brandel_hot double next_number() {
-        // The commonest field, one to seven digits ended by a separator, is read here from one
-        // word; everything else by the general rule.
-        using namespace ascii_words;
-        if (!is_wide_) {
-            std::size_t p = pos_;
-            if (p < size_ && (bytes_[p] == ' ' || bytes_[p] == '\t'))
-                p = skip_blank_run(bytes_, p);
-            if (p + 8 <= size_) {
-                const std::uint64_t w = load8(bytes_.data() + p);
-                std::uint32_t digits = 0;
-                const int count = leading_digits(w, digits);
-                if (count > 0 && count < 8) {
-                    const auto after = static_cast<unsigned char>(w >> (8 * count));
-                    if (after == ',' || after == '\r' || after == '\n' || after == ' ' ||
-                        after == '\t') {
-                        end_field(p + static_cast<std::size_t>(count));
-                        return digits;
-                    }
-                }
-            }
-        }
-        return next_number_by_rule();
+    double next_number() {
+        std::uint32_t plain = 0;
+        return next_plain_numbers(&plain, 1) == 1 ? plain : next_number_by_rule();
     }
+    /// Reads up to `max` fields that are plain whole numbers, one to seven digits after any
+    /// blanks and ended by a separator, as next_number reads them, into `out`; stops before the
+    /// first field that is anything else (or at the end). Returns how many it read. A table of
+    /// such fields is read this way many at a time.
+    std::size_t next_plain_numbers(std::uint32_t* out, std::size_t max);
     /// The line (from 1) that the next field starts on.
     std::size_t line_number() const { return line_; }
 
@@ -157,27 +140,6 @@ class FieldReader {
     template <typename Char>
     void skip_separator(std::basic_string_view<Char> text);
     [[noreturn]] void end_of_file() const;
-    // After a field of the bytes, from `p`: blanks, then one comma or one line end (CR, CR LF
-    // or LF), if present.
-    brandel_hot void end_field(std::size_t p) {
-        if (p < size_ && (bytes_[p] == ' ' || bytes_[p] == '\t'))
-            p = ascii_words::skip_blank_run(bytes_, p);
-        if (p < size_) {
-            const char c = bytes_[p];
-            if (c == ',') {
-                ++p;
-            } else if (c == '\r') {
-                ++p;
-                if (p < size_ && bytes_[p] == '\n')
-                    ++p;
-                ++line_;
-            } else if (c == '\n') {
-                ++p;
-                ++line_;
-            }
-        }
-        pos_ = p;
-    }
     double next_number_by_rule();
 
     std::string_view bytes_;
