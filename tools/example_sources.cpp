@@ -15,23 +15,6 @@ namespace {
 
 // ---- numbers ---------------------------------------------------------------------------------
 
-/// splitmix64: small, fast and fully specified, so every platform draws the same numbers.
-class SplitMix64 {
-  public:
-    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    /// Uniform in [0, 1).
-    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-
-  private:
-    std::uint64_t state_;
-};
-
 /// e to the power -y for y >= 0, from + - * / only: the library's exp may differ in its last bit
 /// between platforms, which would change a count now and then.
 double exp_neg(double y) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +12,25 @@ namespace brandel::tools {
 // benchmark and the examples folder. The same parameters always give the same bytes, on every
 // platform: the counts come from our own pseudo-random generator and use only arithmetic whose
 // results IEEE 754 fixes exactly.
+
+/// splitmix64: small, fast and fully specified, so every platform draws the same numbers.
+class SplitMix64 {
+  public:
+    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    /// Uniform in [0, 1).
+    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+    /// Uniform in [0, n); 0 when n is 0.
+    std::size_t below(std::size_t n) { return n == 0 ? 0 : static_cast<std::size_t>(next() % n); }
+
+  private:
+    std::uint64_t state_;
+};
 
 /// The source layouts, numbered by their ORG type index.
 enum class Layout : int {

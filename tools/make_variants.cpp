@@ -19,22 +19,7 @@ namespace {
 
 using brandel::tools::Layout;
 using brandel::tools::LineEnd;
-
-// A small deterministic generator (splitmix64), the same on every platform.
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return n == 0 ? 0 : static_cast<std::size_t>(next() % n); }
-
-  private:
-    std::uint64_t state_;
-};
+using brandel::tools::SplitMix64;
 
 const char* extension(Layout layout) {
     switch (layout) {
@@ -71,7 +56,7 @@ constexpr std::string_view pieces[] = {
     "\x82\x41", "\xFF",
 };
 
-std::string damaged(std::string bytes, Random& random) {
+std::string damaged(std::string bytes, SplitMix64& random) {
     const int edits = 1 + static_cast<int>(random.below(3));
     for (int e = 0; e < edits && !bytes.empty(); ++e) {
         // Most edits fall into the channel table, which is most of the file; some into the header.
@@ -117,7 +102,7 @@ int main(int argc, char** argv) {
     for (Layout layout : brandel::tools::all_layouts()) {
         const std::filesystem::path dir = root / std::to_string(static_cast<int>(layout));
         std::filesystem::create_directories(dir);
-        Random random(0x5EED0000u + static_cast<std::uint64_t>(layout));
+        SplitMix64 random(0x5EED0000u + static_cast<std::uint64_t>(layout));
         for (int i = 0; i < per_layout; ++i) {
             brandel::tools::SourceParams p;
             p.channels = channel_counts[random.below(std::size(channel_counts))];

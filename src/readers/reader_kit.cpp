@@ -239,17 +239,15 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
         if (have == 0 && got > 0)
             continue;
         // A record the plain reading did not finish: its other fields by the general rule.
-        double value = 0;
-        std::size_t line = 0;
-        for (std::size_t f = 0; f < width; ++f) {
-            if (f < have) {
-                value = f == taken ? plain[i + f] : value;
-            } else if (f == taken) {
-                line = in.line_number();
-                value = in.next_number();
-            } else {
+        double value = taken < have ? plain[i + taken] : 0.0;
+        std::size_t line = 0;  // where the count starts; a plain count never needs it
+        for (std::size_t f = have; f < width; ++f) {
+            if (f != taken) {
                 in.next_number();
+                continue;
             }
+            line = in.line_number();
+            value = in.next_number();
         }
         counts.set(k, channel_count(value, k + 1, line));
         ++k;

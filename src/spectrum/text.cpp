@@ -84,21 +84,39 @@ namespace {
 char32_t fold(char32_t c) {
     return c >= U'a' && c <= U'z' ? c - U'a' + U'A' : c;
 }
-}  // namespace
 
-bool contains_ignore_case(std::u32string_view line, std::u32string_view key) {
+template <typename Char>
+bool contains_folded(std::basic_string_view<Char> line, std::basic_string_view<Char> key) {
+    auto folded = [](Char c) {
+        if constexpr (sizeof(Char) == 1)
+            return fold(static_cast<unsigned char>(c));
+        else
+            return fold(c);
+    };
     if (key.empty())
         return true;
     if (key.size() > line.size())
         return false;
+    const char32_t first = folded(key.front());
     for (std::size_t start = 0; start + key.size() <= line.size(); ++start) {
-        std::size_t i = 0;
-        while (i < key.size() && fold(line[start + i]) == fold(key[i]))
+        if (folded(line[start]) != first)
+            continue;
+        std::size_t i = 1;
+        while (i < key.size() && folded(line[start + i]) == folded(key[i]))
             ++i;
         if (i == key.size())
             return true;
     }
     return false;
+}
+}  // namespace
+
+bool contains_ignore_case(std::u32string_view line, std::u32string_view key) {
+    return contains_folded(line, key);
+}
+
+bool contains_ignore_case(std::string_view line, std::string_view key) {
+    return contains_folded(line, key);
 }
 
 std::u32string_view trim_blanks(std::u32string_view text) {

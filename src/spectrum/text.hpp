@@ -55,8 +55,10 @@ inline std::u32string_view column_range(std::u32string_view line, std::size_t fi
     return columns(line, first, last >= first ? last - first + 1 : 0);
 }
 
-/// Whether `line` contains `key` anywhere, ignoring the case of the letters a-z.
+/// Whether `line` contains `key` anywhere, ignoring the case of the letters a-z; in characters,
+/// or in the bytes of ASCII text.
 bool contains_ignore_case(std::u32string_view line, std::u32string_view key);
+bool contains_ignore_case(std::string_view line, std::string_view key);
 
 /// The text without leading and trailing blanks (U+0020 only).
 std::u32string_view trim_blanks(std::u32string_view text);

@@ -68,28 +68,6 @@ bool ends_number(char32_t c) {
     return ends_field(c) || c == U' ' || c == U'\t';
 }
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool contains_ascii_ignore_case(std::string_view line, std::string_view key) {
-    if (key.empty())
-        return true;
-    if (line.size() < key.size())
-        return false;
-    const char first = lower(key.front());
-    for (std::size_t i = 0; i + key.size() <= line.size(); ++i) {
-        if (lower(line[i]) != first)
-            continue;
-        std::size_t k = 1;
-        while (k < key.size() && lower(line[i + k]) == lower(key[k]))
-            ++k;
-        if (k == key.size())
-            return true;
-    }
-    return false;
-}
-
 std::u32string widen_ascii(std::string_view ascii) {
     return std::u32string(ascii.begin(), ascii.end());
 }
@@ -211,7 +189,7 @@ double TextSource::number_at(std::size_t i, std::size_t first, std::size_t last)
 std::size_t TextSource::find_line(std::string_view key) const {
     const std::u32string wide = widen_ascii(key);
     for (std::size_t i = 0; cut_to(i); ++i) {
-        const bool found = lines_[i].ascii ? contains_ascii_ignore_case(line_bytes(i), key)
+        const bool found = lines_[i].ascii ? contains_ignore_case(line_bytes(i), key)
                                            : contains_ignore_case(line(i), wide);
         if (found)
             return i;
