@@ -161,9 +161,7 @@ double leading_number(std::string_view ascii) {
     // cannot go on with it, is read from one word: the columns of a channel line.
     using namespace ascii_words;
     const std::size_t n = ascii.size();
-    std::size_t i = 0;
-    while (i < n && (ascii[i] == ' ' || ascii[i] == '\t'))
-        ++i;
+    const std::size_t i = skip_blank_run(ascii, 0);
     std::uint32_t value = 0;
     const int count = i < n ? leading_digits(load_up_to8(ascii.data() + i, n - i), value) : 0;
     if (count > 0 && count < 8) {
