@@ -232,9 +232,10 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
         if (records >= 0)
             want = std::min(want, static_cast<std::size_t>(records - k) * width);
         const std::size_t got = in.next_plain_numbers(plain, want);
-        std::size_t i = 0;
-        for (; i + width <= got; i += width)
-            counts.set(k++, static_cast<std::int32_t>(plain[i + taken]));
+        const auto whole = static_cast<int>(got / width);
+        counts.set_many(k, plain + taken, whole, width);
+        k += whole;
+        const std::size_t i = static_cast<std::size_t>(whole) * width;
         const std::size_t have = got - i;  // fields of an unfinished record, already read
         if (have == 0 && got > 0)
             continue;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -38,6 +39,21 @@ class Counts {
         if (index < 0 || index >= capacity)
             index_out_of_range(index);
         values_[static_cast<std::size_t>(index)] = value;
+        used_ = std::max(used_, index + 1);
+    }
+    /// Stores `n` counts from index `first` on, taken from every `stride`-th of `values`, as n
+    /// calls of set would.
+    void set_many(int first, const std::uint32_t* values, int n, std::size_t stride) {
+        if (first < 0 || n > capacity - first) {
+            for (int i = 0; i < n; ++i)
+                set(first + i,
+                    static_cast<std::int32_t>(values[static_cast<std::size_t>(i) * stride]));
+            return;
+        }
+        std::int32_t* to = values_.data() + first;
+        for (int i = 0; i < n; ++i)
+            to[i] = static_cast<std::int32_t>(values[static_cast<std::size_t>(i) * stride]);
+        used_ = std::max(used_, first + n);
     }
     /// The count at an index; an index outside 0..17000 raises an out-of-range error.
     std::int32_t at(int index) const {
@@ -46,13 +62,19 @@ class Counts {
         return values_[static_cast<std::size_t>(index)];
     }
     const std::int32_t* data() const { return values_.data(); }
-    void clear() { values_.fill(0); }
+    /// Sets every count to 0. Only the channels up to the last one set are written, so a
+    /// record of a few thousand channels is cleared without writing all 17001.
+    void clear() {
+        std::fill_n(values_.begin(), used_, 0);
+        used_ = 0;
+    }
 
-    bool operator==(const Counts&) const = default;
+    bool operator==(const Counts& other) const { return values_ == other.values_; }
 
   private:
     [[noreturn]] static void index_out_of_range(int index);
     std::array<std::int32_t, capacity> values_;
+    int used_ = 0;  // every channel from this index on is 0
 };
 
 /// The 512-byte trailer of a CHN file, in disk order.
