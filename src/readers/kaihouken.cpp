@@ -222,7 +222,7 @@ std::size_t data_line_without_comma(std::string_view bytes) {
     bool comma = false;
     // Whether the line from `line` to `end`, which holds no comma, breaks the rule.
     auto breaks = [&](std::size_t end) {
-        return !comma &&
+        return !comma && end > line &&
                bytes.substr(line, end - line).find_first_not_of(" \t") != std::string_view::npos;
     };
     std::size_t i = line;
