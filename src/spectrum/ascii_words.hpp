@@ -46,6 +46,32 @@ inline std::uint64_t load_up_to8(const char* p, std::size_t available) {
     return load8(reinterpret_cast<const char*>(bytes));
 }
 
+// The value of the `count` (1 to 8) digits at the start of a word. The digits are moved to the
+// top bytes, so the bytes below them read as leading zeros; then pairs, fours and eights of digits
+// are combined by multiplication.
+brandel_hot std::uint32_t digits_value(std::uint64_t w, int count) {
+    std::uint64_t v = ((w & (ones * 0x0F)) << (64 - 8 * count));
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(v);
+}
+
+// 0x80 in each byte of the word that is not a digit (0x30 to 0x39), exact for every byte.
+constexpr std::uint64_t non_digit_bytes(std::uint64_t w) {
+    constexpr std::uint64_t low7 = ones * 0x7F;
+    const std::uint64_t high_not_3 = (w & (ones * 0xF0)) ^ (ones * 0x30);
+    const std::uint64_t low_over_9 = ((w & (ones * 0x0F)) + (ones * 0x06)) & (ones * 0xF0);
+    const std::uint64_t other = high_not_3 | low_over_9;
+    return (((other & low7) + low7) | other) & highs;
+}
+
+// The high bits of a word's bytes as eight bits, bit i for byte i. The multiplication moves each
+// high bit to its own place in the top byte; no two products meet, so nothing carries.
+constexpr unsigned byte_bits(std::uint64_t flags) {
+    return static_cast<unsigned>(((flags >> 7) * 0x0102040810204080u) >> 56);
+}
+
 // The digits at the start of a word: their count, 0 when the first byte is no digit and 8 when
 // all are (then no value is given), and for 1 to 7 digits their value. A digit is 0x30 to 0x39:
 // high half 3 and low half at most 9.
@@ -58,13 +84,7 @@ brandel_hot int leading_digits(std::uint64_t w, std::uint32_t& value) {
     const int count = std::countr_zero(not_digit) >> 3;
     if (count == 0)
         return 0;
-    // The digits moved to the top bytes, so the bytes below them read as leading zeros; then
-    // pairs, fours and eights of digits are combined by multiplication.
-    std::uint64_t v = ((w & (ones * 0x0F)) << (64 - 8 * count));
-    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
-    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
-    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
-    value = static_cast<std::uint32_t>(v);
+    value = digits_value(w, count);
     return count;
 }
 

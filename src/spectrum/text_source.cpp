@@ -339,7 +339,39 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max)
     std::size_t pos = pos_;
     std::size_t line = line_;
     std::size_t read = 0;
+    bool by_blocks = true;
     while (read < max) {
+        // Sixteen bytes at a time: the bytes that are no digit end the fields, so each field's
+        // place is known without reading the one before it. A table whose blocks hold fewer
+        // than two such fields (numbers behind blanks) is read one field at a time instead.
+        while (by_blocks && pos + 16 <= size && read < max) {
+            const std::size_t before = read;
+            unsigned ends = byte_bits(non_digit_bytes(load8(bytes + pos))) |
+                            byte_bits(non_digit_bytes(load8(bytes + pos + 8))) << 8;
+            unsigned start = 0;  // where the next field starts
+            while (ends != 0 && read < max) {
+                const auto end = static_cast<unsigned>(std::countr_zero(ends));
+                const unsigned length = end - start;
+                const char separator = bytes[pos + end];
+                if (length == 0 || length > 7 || pos + start + 8 > size ||
+                    (separator != ',' && separator != '\n' && separator != '\r'))
+                    break;  // a field the reading one at a time below takes
+                out[read++] = digits_value(load8(bytes + pos + start), static_cast<int>(length));
+                ends &= ends - 1;
+                start = end + 1;
+                if (separator != ',') {
+                    ++line;
+                    if (separator == '\r' && pos + start < size && bytes[pos + start] == '\n') {
+                        ends &= ends - 1;  // CR LF ends one line
+                        ++start;
+                    }
+                }
+            }
+            pos += start;
+            by_blocks = read - before >= 2;
+        }
+        if (read == max)
+            break;
         std::size_t p = pos;
         if (p < size && (bytes[p] == ' ' || bytes[p] == '\t'))
             p = skip_blank_run(bytes_, p);
