@@ -213,8 +213,8 @@ std::size_t data_line_with_comma(std::string_view bytes) {
 
 // The first data line that holds something other than blanks and no comma, 0 when none does.
 // The bytes are looked at eight at a time: the commas and line ends of a word give, for each line
-// that ends in it, whether a comma came since the line began. CR and LF each end a line here; the
-// empty line between the two of a CR LF is blank and breaks no rule.
+// that ends in it, whether a comma came since the line began. A CR LF whose LF is in the next
+// word ends two lines here, the second empty, which is blank and breaks no rule.
 std::size_t data_line_without_comma(std::string_view bytes) {
     using namespace spectrum::ascii_words;
     const std::size_t size = bytes.size();
@@ -229,15 +229,19 @@ std::size_t data_line_without_comma(std::string_view bytes) {
     for (; i + 8 <= size; i += 8) {
         const std::uint64_t w = load8(bytes.data() + i);
         std::uint64_t commas = bytes_equal(w, ',');
-        std::uint64_t ends = bytes_equal(w, '\r') | bytes_equal(w, '\n');
+        const std::uint64_t cr = bytes_equal(w, '\r');
+        const std::uint64_t lf = bytes_equal(w, '\n');
+        const std::uint64_t cr_lf = cr & (lf >> 8);  // the CRs of the word's CR LFs
+        std::uint64_t ends = cr | (lf & ~(cr << 8));
         while (ends != 0) {
             const int at = std::countr_zero(ends);  // the high bit of the line end's byte
-            const std::uint64_t before = (std::uint64_t{1} << at) - 1;
+            const std::uint64_t bit = std::uint64_t{1} << at;
+            const std::uint64_t before = bit - 1;
             comma = comma || (commas & before) != 0;
             const std::size_t end = i + (static_cast<std::size_t>(at) >> 3);
             if (breaks(end))
                 return line_number_at(bytes, line);
-            line = end + 1;
+            line = end + ((cr_lf & bit) != 0 ? 2 : 1);
             comma = false;
             commas &= ~before;
             ends &= ends - 1;
