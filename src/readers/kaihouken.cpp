@@ -211,56 +211,6 @@ std::size_t data_line_with_comma(std::string_view bytes) {
     return comma == std::string_view::npos ? 0 : line_number_at(bytes, comma);
 }
 
-// The first data line that holds something other than blanks and no comma, 0 when none does.
-// The bytes are looked at eight at a time: the commas and line ends of a word give, for each line
-// that ends in it, whether a comma came since the line began. A CR LF whose LF is in the next
-// word ends two lines here, the second empty, which is blank and breaks no rule.
-std::size_t data_line_without_comma(std::string_view bytes) {
-    using namespace spectrum::ascii_words;
-    const std::size_t size = bytes.size();
-    std::size_t line = std::min(size, data_start(bytes));
-    bool comma = false;
-    // Whether the line from `line` to `end`, which holds no comma, breaks the rule.
-    auto breaks = [&](std::size_t end) {
-        return !comma && end > line &&
-               bytes.substr(line, end - line).find_first_not_of(" \t") != std::string_view::npos;
-    };
-    std::size_t i = line;
-    for (; i + 8 <= size; i += 8) {
-        const std::uint64_t w = load8(bytes.data() + i);
-        std::uint64_t commas = bytes_equal(w, ',');
-        const std::uint64_t cr = bytes_equal(w, '\r');
-        const std::uint64_t lf = bytes_equal(w, '\n');
-        const std::uint64_t cr_lf = cr & (lf >> 8);  // the CRs of the word's CR LFs
-        std::uint64_t ends = cr | (lf & ~(cr << 8));
-        while (ends != 0) {
-            const int at = std::countr_zero(ends);  // the high bit of the line end's byte
-            const std::uint64_t bit = std::uint64_t{1} << at;
-            const std::uint64_t before = bit - 1;
-            comma = comma || (commas & before) != 0;
-            const std::size_t end = i + (static_cast<std::size_t>(at) >> 3);
-            if (breaks(end))
-                return line_number_at(bytes, line);
-            line = end + ((cr_lf & bit) != 0 ? 2 : 1);
-            comma = false;
-            commas &= ~before;
-            ends &= ends - 1;
-        }
-        comma = comma || commas != 0;
-    }
-    for (; i < size; ++i) {
-        if (bytes[i] == ',') {
-            comma = true;
-        } else if (is_line_end(bytes[i])) {
-            if (breaks(i))
-                return line_number_at(bytes, line);
-            line = i + 1;
-            comma = false;
-        }
-    }
-    return line < size && breaks(size) ? line_number_at(bytes, line) : 0;
-}
-
 void dat_shape(std::string_view bytes) {
     require_text_shape(bytes);
     if (const std::size_t line = data_line_with_comma(bytes))
@@ -270,9 +220,11 @@ void dat_shape(std::string_view bytes) {
 
 void csv_shape(std::string_view bytes) {
     require_text_shape(bytes);
-    if (const std::size_t line = data_line_without_comma(bytes))
-        raise(ErrorKind::unreadable,
-              "line " + std::to_string(line) + " holds no comma, which every csv data line holds");
+    const std::size_t line =
+        spectrum::first_line_without_comma(bytes, std::min(bytes.size(), data_start(bytes)));
+    if (line != TextSource::npos)
+        raise(ErrorKind::unreadable, "line " + std::to_string(line_number_at(bytes, line)) +
+                                         " holds no comma, which every csv data line holds");
 }
 
 }  // namespace

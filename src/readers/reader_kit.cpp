@@ -231,9 +231,19 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
         std::size_t want = batch;
         if (records >= 0)
             want = std::min(want, static_cast<std::size_t>(records - k) * width);
-        const std::size_t got = in.next_plain_numbers(plain, want);
+        std::size_t got = 0;
+        if (width == 1) {
+            // Counts alone are read straight into the record.
+            const std::span<std::int32_t> room =
+                counts.room(k, records < 0 ? spectrum::Counts::capacity : records - k);
+            if (!room.empty())
+                got = in.next_plain_numbers(reinterpret_cast<std::uint32_t*>(room.data()),
+                                            room.size());
+        } else {
+            got = in.next_plain_numbers(plain, want);
+            counts.set_many(k, plain + taken, static_cast<int>(got / width), width);
+        }
         const auto whole = static_cast<int>(got / width);
-        counts.set_many(k, plain + taken, whole, width);
         k += whole;
         const std::size_t i = static_cast<std::size_t>(whole) * width;
         const std::size_t have = got - i;  // fields of an unfinished record, already read

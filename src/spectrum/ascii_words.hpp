@@ -9,6 +9,11 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define BRANDEL_SSE2 1
+#endif
+
 namespace brandel::spectrum::ascii_words {
 
 // The few small steps of reading a number are inlined into the loop that reads the table.
@@ -46,15 +51,23 @@ inline std::uint64_t load_up_to8(const char* p, std::size_t available) {
     return load8(reinterpret_cast<const char*>(bytes));
 }
 
+// The index of the lowest set bit of a word that is not 0.
+brandel_hot int lowest_bit(std::uint64_t w) {
+#if defined(__GNUC__)
+    return __builtin_ctzll(w);
+#else
+    return std::countr_zero(w);
+#endif
+}
+
 // The value of the `count` (1 to 8) digits at the start of a word. The digits are moved to the
 // top bytes, so the bytes below them read as leading zeros; then pairs, fours and eights of digits
 // are combined by multiplication.
 brandel_hot std::uint32_t digits_value(std::uint64_t w, int count) {
-    std::uint64_t v = ((w & (ones * 0x0F)) << (64 - 8 * count));
-    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
-    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
-    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
-    return static_cast<std::uint32_t>(v);
+    std::uint64_t v = (w << (64 - 8 * count)) & (ones * 0x0F);
+    v = ((v * (10 << 8 | 1)) >> 8) & 0x00FF00FF00FF00FFu;
+    v = ((v * (100 << 16 | 1)) >> 16) & 0x0000FFFF0000FFFFu;
+    return static_cast<std::uint32_t>((v * (std::uint64_t{10000} << 32 | 1)) >> 32);
 }
 
 // 0x80 in each byte of the word that is not a digit (0x30 to 0x39), exact for every byte.
@@ -149,6 +162,54 @@ brandel_hot bool blank_padded_whole(std::string_view bytes, std::uint32_t& value
         if (p[i] != ' ')
             return false;
     return true;
+}
+
+// The bytes of a table of numbers by class, a bit for each of 64 bytes (bit i for byte i).
+struct ByteClasses {
+    std::uint64_t digits = 0;
+    std::uint64_t commas = 0;
+    std::uint64_t crs = 0;
+    std::uint64_t lfs = 0;
+};
+
+// The classes of the 64 bytes at `p`, eight bytes at a time.
+inline ByteClasses classify64_by_words(const char* p) {
+    ByteClasses c;
+    for (int k = 0; k < 8; ++k) {
+        const std::uint64_t w = load8(p + 8 * k);
+        const int at = 8 * k;
+        c.digits |= std::uint64_t{~byte_bits(non_digit_bytes(w)) & 0xFFu} << at;
+        c.commas |= std::uint64_t{byte_bits(bytes_equal(w, ','))} << at;
+        c.crs |= std::uint64_t{byte_bits(bytes_equal(w, '\r'))} << at;
+        c.lfs |= std::uint64_t{byte_bits(bytes_equal(w, '\n'))} << at;
+    }
+    return c;
+}
+
+// The same, sixteen bytes at a time where the machine has vector instructions for it.
+inline ByteClasses classify64(const char* p) {
+#if BRANDEL_SSE2
+    ByteClasses c;
+    const __m128i zero = _mm_set1_epi8('0');
+    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    auto bits = [](__m128i flags, int at) {
+        return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(flags))} << at;
+    };
+    for (int k = 0; k < 4; ++k) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const __m128i d = _mm_sub_epi8(x, zero);  // a digit becomes 0 to 9, unsigned
+        c.digits |= bits(_mm_cmpeq_epi8(_mm_min_epu8(d, nine), d), 16 * k);
+        c.commas |= bits(_mm_cmpeq_epi8(x, comma), 16 * k);
+        c.crs |= bits(_mm_cmpeq_epi8(x, cr), 16 * k);
+        c.lfs |= bits(_mm_cmpeq_epi8(x, lf), 16 * k);
+    }
+    return c;
+#else
+    return classify64_by_words(p);
+#endif
 }
 
 // Skips blanks and tabs from `pos`; runs of blanks are passed eight bytes at a time (the first

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "spectrum/text.hpp"
@@ -54,6 +55,15 @@ class Counts {
         for (int i = 0; i < n; ++i)
             to[i] = static_cast<std::int32_t>(values[static_cast<std::size_t>(i) * stride]);
         used_ = std::max(used_, first + n);
+    }
+    /// Room for the counts from index `first` (0 or more) on, at most `n` of them and as many as
+    /// fit: the caller stores them in place, and they are taken as set.
+    std::span<std::int32_t> room(int first, int n) {
+        n = std::min(n, capacity - first);
+        if (n <= 0)
+            return {};
+        used_ = std::max(used_, first + n);
+        return {values_.data() + first, static_cast<std::size_t>(n)};
     }
     /// The count at an index; an index outside 0..17000 raises an out-of-range error.
     std::int32_t at(int index) const {

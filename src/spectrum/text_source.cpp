@@ -226,6 +226,55 @@ std::string_view LineWalker::next(bool& ascii) {
     return bytes_.substr(begin, end - begin);
 }
 
+std::size_t first_line_without_comma(std::string_view bytes, std::size_t offset) {
+    const std::size_t size = bytes.size();
+    // Whether the line that ends at `end` holds something other than blanks; it begins after the
+    // last line end before it.
+    auto begin_of = [&](std::size_t end) {
+        while (end > offset && bytes[end - 1] != '\r' && bytes[end - 1] != '\n')
+            --end;
+        return end;
+    };
+    auto not_blank = [&](std::size_t begin, std::size_t end) {
+        return bytes.substr(begin, end - begin).find_first_not_of(" \t") != std::string_view::npos;
+    };
+    // Sixty-four bytes at a time. A carry set where a line begins runs through the bytes that are
+    // no comma and no line end, and lands on the first that is: the lines whose first such byte
+    // ends them hold no comma. A line that reaches past the bytes carries into the next ones. A
+    // CR LF split between two blocks ends a line and an empty one, which breaks no rule.
+    std::uint64_t carry = 1;
+    for (std::size_t i = offset; i < size; i += 64) {
+        ByteClasses c;
+        if (i + 64 <= size) {
+            c = classify64(bytes.data() + i);
+        } else {
+            char tail[64] = {};  // a zero byte is no comma and no line end
+            std::memcpy(tail, bytes.data() + i, size - i);
+            c = classify64(tail);
+        }
+        const std::uint64_t ends = c.crs | c.lfs;
+        const std::uint64_t last_bytes = c.lfs | (c.crs & ~(c.lfs >> 1));  // of each line end
+        const std::uint64_t others = ~(c.commas | ends);
+        const std::uint64_t begins = last_bytes << 1;
+        const std::uint64_t sum = others + begins;
+        const std::uint64_t landed = sum + carry;
+        std::uint64_t without = landed & ~others & ends;
+        carry = (sum < others) | (landed < sum) | (last_bytes >> 63);
+        for (; without != 0; without &= without - 1) {
+            const std::size_t end = i + static_cast<std::size_t>(lowest_bit(without));
+            const std::size_t begin = begin_of(end);
+            if (not_blank(begin, end))
+                return begin;
+        }
+    }
+    if (carry != 0 && size > offset) {
+        const std::size_t begin = begin_of(size);
+        if (not_blank(begin, size))
+            return begin;
+    }
+    return TextSource::npos;
+}
+
 FieldReader::FieldReader(std::string_view bytes, std::size_t offset, std::size_t first_line)
     : bytes_(bytes), is_wide_(false), size_(bytes.size()), pos_(offset), line_(first_line) {}
 
@@ -339,36 +388,46 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max)
     std::size_t pos = pos_;
     std::size_t line = line_;
     std::size_t read = 0;
-    bool by_blocks = true;
+    bool by_chunks = true;
     while (read < max) {
-        // Sixteen bytes at a time: the bytes that are no digit end the fields, so each field's
-        // place is known without reading the one before it. A table whose blocks hold fewer
-        // than two such fields (numbers behind blanks) is read one field at a time instead.
-        while (by_blocks && pos + 16 <= size && read < max) {
+        // Sixty-four bytes at a time, from a field that starts with a digit: the classes of the
+        // bytes place every field of the chunk at once, so no field waits for the one before it
+        // to be read. A table whose chunks hold fewer than two such fields (numbers behind
+        // blanks) is read one field at a time instead.
+        while (by_chunks && pos + 72 <= size && read < max &&
+               static_cast<unsigned char>(bytes[pos] - '0') < 10) {
+            const ByteClasses c = classify64(bytes + pos);
+            const std::uint64_t others = ~c.digits;
+            const std::uint64_t cr_lf = c.crs & (c.lfs >> 1);  // the CRs of CR LFs
+            // The table is plain up to the first byte that is no digit and no separator, or a
+            // separator followed by another (an empty field) other than a CR LF. The last byte is
+            // left to the next chunk, which sees the byte after it.
+            const std::uint64_t odd = (others & ~(c.commas | c.crs | c.lfs)) |
+                                      (others & (others >> 1) & ~cr_lf) | (std::uint64_t{1} << 63);
+            const std::uint64_t plain = (odd & (~odd + 1)) - 1;
+            std::uint64_t starts = c.digits & ~(c.digits << 1) & plain;
+            std::uint64_t ends = others & ~(cr_lf << 1) & plain;  // a CR LF ends at its CR
             const std::size_t before = read;
-            unsigned ends = byte_bits(non_digit_bytes(load8(bytes + pos))) |
-                            byte_bits(non_digit_bytes(load8(bytes + pos + 8))) << 8;
-            unsigned start = 0;  // where the next field starts
+            int end = -1;  // the separator of the last field read
             while (ends != 0 && read < max) {
-                const auto end = static_cast<unsigned>(std::countr_zero(ends));
-                const unsigned length = end - start;
-                const char separator = bytes[pos + end];
-                if (length == 0 || length > 7 || pos + start + 8 > size ||
-                    (separator != ',' && separator != '\n' && separator != '\r'))
-                    break;  // a field the reading one at a time below takes
-                out[read++] = digits_value(load8(bytes + pos + start), static_cast<int>(length));
+                const int first = lowest_bit(starts);
+                const int last = lowest_bit(ends);
+                if (last - first > 7)
+                    break;
+                out[read++] = digits_value(load8(bytes + pos + first), last - first);
+                end = last;
+                starts &= starts - 1;
                 ends &= ends - 1;
-                start = end + 1;
-                if (separator != ',') {
-                    ++line;
-                    if (separator == '\r' && pos + start < size && bytes[pos + start] == '\n') {
-                        ends &= ends - 1;  // CR LF ends one line
-                        ++start;
-                    }
-                }
             }
-            pos += start;
-            by_blocks = read - before >= 2;
+            if (end < 0) {
+                by_chunks = false;
+                break;
+            }
+            const auto next = static_cast<unsigned>(end + 1) + ((cr_lf >> end) & 1);
+            const std::uint64_t passed = (std::uint64_t{2} << (next - 1)) - 1;  // next <= 64
+            line += static_cast<std::size_t>(std::popcount((c.lfs | (c.crs & ~cr_lf)) & passed));
+            pos += next;
+            by_chunks = read - before >= 2;
         }
         if (read == max)
             break;

@@ -99,6 +99,11 @@ class LineWalker {
     std::size_t pos_;
 };
 
+/// Where the first line from `offset` (where a line starts) begins that holds something other
+/// than blanks and no comma, lines cut as TextSource cuts them; npos when every line holds a comma
+/// or only blanks.
+std::size_t first_line_without_comma(std::string_view bytes, std::size_t offset);
+
 /// Reads fields from a text: fields are separated by commas or line ends, leading blanks of a
 /// field are skipped, and a field that starts with a double quote runs to its closing quote.
 /// When a number is read directly a blank also ends it, so "1 2" holds two numbers.

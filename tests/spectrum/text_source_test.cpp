@@ -164,8 +164,9 @@ void expect_same_fields(const std::string& bytes, std::size_t offset, std::size_
         const bool as_number = random.below(4) != 0;
         if (as_number && random.below(3) == 0) {
             // Plain numbers taken several at a time read as one at a time.
-            std::uint32_t plain[6];
-            const std::size_t got = narrow.next_plain_numbers(plain, 1 + random.below(6));
+            std::uint32_t plain[200];
+            const std::size_t most = random.below(2) == 0 ? 6 : std::size(plain);
+            const std::size_t got = narrow.next_plain_numbers(plain, 1 + random.below(most));
             for (std::size_t i = 0; i < got; ++i)
                 ASSERT_EQ(static_cast<double>(plain[i]), wide.next_number()) << "at call " << k;
             continue;
@@ -241,15 +242,19 @@ TEST(FieldReaderBytes, LongTablesOfPlainNumbersReadAsTheDecodedTextReads) {
                                                "\n", " ", "  ,", ",,",   "\t"};
     Random random(6);
     for (int round = 0; round < 3000; ++round) {
+        // Some tables are plain but for a rare field or separator, so that long runs of plain
+        // fields are read together.
+        const bool mostly_plain = random.below(2) == 0;
+        const std::size_t plain_separators = mostly_plain ? 6 : std::size(separators);
         std::string bytes;
-        for (std::size_t n = 20 + random.below(60); n > 0; --n) {
-            if (random.below(20) == 0) {
+        for (std::size_t n = 20 + random.below(mostly_plain ? 300 : 60); n > 0; --n) {
+            if (random.below(mostly_plain ? 200 : 20) == 0) {
                 bytes += random_text(random, 1);
                 continue;
             }
             for (std::size_t d = 1 + random.below(random.below(4) == 0 ? 10 : 4); d > 0; --d)
                 bytes += static_cast<char>('0' + random.below(10));
-            bytes += separators[random.below(std::size(separators))];
+            bytes += separators[random.below(plain_separators)];
         }
         SCOPED_TRACE(testing::PrintToString(bytes));
         expect_same_fields(bytes, 0, 1, random);
@@ -341,6 +346,59 @@ TEST(LeadingNumberBytes, BlankPaddedFieldsReadAsTheGeneralRuleReadsThem) {
     }
     for (std::string_view field : {"12345678", "  12 34 ", "  -5    ", "  1.5   ", "\t7      "})
         EXPECT_FALSE(blank_padded_whole(load8(field.data()), value)) << field;
+}
+
+TEST(TextSourceCommas, TheFirstLineWithoutACommaIsTheOneTheLinesShow) {
+    // Long random texts of commas, blanks, line ends and other bytes, the commas now and then
+    // sparse, so that lines of every length cross the 64-byte blocks.
+    constexpr std::string_view bytes_of[] = {",",    " ", "\t", "\r",      "\n",
+                                             "\r\n", "7", "x",  "\x82\x2C"};
+    Random random(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        const std::size_t sparse = 1 + random.below(6);
+        for (std::size_t n = random.below(300); n > 0; --n) {
+            const std::size_t k = random.below(std::size(bytes_of));
+            if (k != 0 || random.below(sparse) == 0)
+                bytes += bytes_of[k];
+        }
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const TextSource source = TextSource::from_bytes(bytes);
+        const std::size_t first = random.below(3);
+        std::size_t expected = TextSource::npos;
+        for (std::size_t i = first; expected == TextSource::npos && source.has_line(i); ++i) {
+            const std::string_view line = source.line_bytes(i);
+            if (line.find(',') == std::string_view::npos &&
+                line.find_first_not_of(" \t") != std::string_view::npos)
+                expected = source.line_offset(i);
+        }
+        ASSERT_EQ(first_line_without_comma(bytes, source.line_offset(first)), expected);
+    }
+}
+
+TEST(AsciiWords, BytesAreClassedAsTheyAreOneByOne) {
+    using namespace ascii_words;
+    Random random(8);
+    for (int round = 0; round < 2000; ++round) {
+        char bytes[64];
+        for (char& b : bytes)
+            b = static_cast<char>(random.below(3) == 0 ? random.below(256)
+                                                       : "0129,\r\n /:"[random.below(11)]);
+        ByteClasses expected;
+        for (int i = 0; i < 64; ++i) {
+            const std::uint64_t bit = std::uint64_t{1} << i;
+            expected.digits |= bytes[i] >= '0' && bytes[i] <= '9' ? bit : 0;
+            expected.commas |= bytes[i] == ',' ? bit : 0;
+            expected.crs |= bytes[i] == '\r' ? bit : 0;
+            expected.lfs |= bytes[i] == '\n' ? bit : 0;
+        }
+        for (const ByteClasses& got : {classify64(bytes), classify64_by_words(bytes)}) {
+            ASSERT_EQ(got.digits, expected.digits);
+            ASSERT_EQ(got.commas, expected.commas);
+            ASSERT_EQ(got.crs, expected.crs);
+            ASSERT_EQ(got.lfs, expected.lfs);
+        }
+    }
 }
 
 }  // namespace
