@@ -60,6 +60,19 @@ brandel_hot int lowest_bit(std::uint64_t w) {
 #endif
 }
 
+// The number of set bits of a word.
+constexpr int bit_count(std::uint64_t w) {
+#if defined(__POPCNT__)
+    return std::popcount(w);
+#else
+    // Without the machine's instruction, std::popcount may become a library call.
+    w -= (w >> 1) & 0x5555555555555555u;
+    w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
+    w = (w + (w >> 4)) & (ones * 0x0F);
+    return static_cast<int>((w * ones) >> 56);
+#endif
+}
+
 // The value of the `count` (1 to 8) digits at the start of a word. The digits are moved to the
 // top bytes, so the bytes below them read as leading zeros; then pairs, fours and eights of digits
 // are combined by multiplication.
@@ -68,6 +81,14 @@ brandel_hot std::uint32_t digits_value(std::uint64_t w, int count) {
     v = ((v * (10 << 8 | 1)) >> 8) & 0x00FF00FF00FF00FFu;
     v = ((v * (100 << 16 | 1)) >> 16) & 0x0000FFFF0000FFFFu;
     return static_cast<std::uint32_t>((v * (std::uint64_t{10000} << 32 | 1)) >> 32);
+}
+
+// The values of two numbers of up to four digits, one in each half of a word at its top, the
+// bytes below them zero: the same steps as digits_value, stopped when each half holds its value.
+brandel_hot std::uint64_t four_digit_pair(std::uint64_t w) {
+    std::uint64_t v = w & (ones * 0x0F);
+    v = ((v * (10 << 8 | 1)) >> 8) & 0x00FF00FF00FF00FFu;
+    return ((v * (100 << 16 | 1)) >> 16) & 0x0000FFFF0000FFFFu;
 }
 
 // 0x80 in each byte of the word that is not a digit (0x30 to 0x39), exact for every byte.

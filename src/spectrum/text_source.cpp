@@ -400,34 +400,56 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max)
             const std::uint64_t others = ~c.digits;
             const std::uint64_t cr_lf = c.crs & (c.lfs >> 1);  // the CRs of CR LFs
             // The table is plain up to the first byte that is no digit and no separator, or a
-            // separator followed by another (an empty field) other than a CR LF. The last byte is
-            // left to the next chunk, which sees the byte after it.
+            // separator followed by another (an empty field) other than a CR LF, and up to the
+            // first run of eight digits, which the general rule reads. The last byte is left to
+            // the next chunk, which sees the byte after it.
+            const std::uint64_t two = c.digits & (c.digits >> 1);
+            const std::uint64_t four = two & (two >> 2);  // bit i: bytes i to i + 3 are digits
+            const std::uint64_t eight = four & (four >> 4);
             const std::uint64_t odd = (others & ~(c.commas | c.crs | c.lfs)) |
-                                      (others & (others >> 1) & ~cr_lf) | (std::uint64_t{1} << 63);
+                                      (others & (others >> 1) & ~cr_lf) | eight |
+                                      (std::uint64_t{1} << 63);
             const std::uint64_t plain = (odd & (~odd + 1)) - 1;
             std::uint64_t starts = c.digits & ~(c.digits << 1) & plain;
             std::uint64_t ends = others & ~(cr_lf << 1) & plain;  // a CR LF ends at its CR
-            const std::size_t before = read;
-            int end = -1;  // the separator of the last field read
-            while (ends != 0 && read < max) {
-                const int first = lowest_bit(starts);
-                const int last = lowest_bit(ends);
-                if (last - first > 7)
-                    break;
-                out[read++] = digits_value(load8(bytes + pos + first), last - first);
-                end = last;
-                starts &= starts - 1;
-                ends &= ends - 1;
-            }
-            if (end < 0) {
+            const auto fields = std::min<std::size_t>(bit_count(ends), max - read);
+            if (fields == 0) {
                 by_chunks = false;
                 break;
             }
+            // The start and the separator of the next field.
+            int first = 0;
+            int end = 0;
+            auto next_field = [&] {
+                first = lowest_bit(starts);
+                end = lowest_bit(ends);
+                starts &= starts - 1;
+                ends &= ends - 1;
+            };
+            std::size_t k = 0;
+            if ((four & (c.digits >> 4) & plain) == 0) {
+                // No field of five digits or more: two fields are read together, each moved to
+                // the top of its own half of one word.
+                for (; k + 2 <= fields; k += 2) {
+                    next_field();
+                    const std::uint64_t a = load8(bytes + pos + first) << (64 - 8 * (end - first));
+                    next_field();
+                    const std::uint64_t b = load8(bytes + pos + first) << (64 - 8 * (end - first));
+                    const std::uint64_t values = four_digit_pair((a >> 32) | b);
+                    out[read + k] = static_cast<std::uint32_t>(values);
+                    out[read + k + 1] = static_cast<std::uint32_t>(values >> 32);
+                }
+            }
+            for (; k < fields; ++k) {
+                next_field();
+                out[read + k] = digits_value(load8(bytes + pos + first), end - first);
+            }
+            read += fields;
             const auto next = static_cast<unsigned>(end + 1) + ((cr_lf >> end) & 1);
             const std::uint64_t passed = (std::uint64_t{2} << (next - 1)) - 1;  // next <= 64
-            line += static_cast<std::size_t>(std::popcount((c.lfs | (c.crs & ~cr_lf)) & passed));
+            line += static_cast<std::size_t>(bit_count((c.lfs | (c.crs & ~cr_lf)) & passed));
             pos += next;
-            by_chunks = read - before >= 2;
+            by_chunks = fields >= 2;
         }
         if (read == max)
             break;
