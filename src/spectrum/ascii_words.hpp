@@ -173,7 +173,12 @@ brandel_hot bool blank_padded_whole(std::string_view bytes, std::uint32_t& value
         value = 0;
         return true;
     }
-    const int count = leading_digits(load_up_to8(p + i, n - i), value);
+    // The rest of the bytes, when fewer than eight, taken from the word that ends with them.
+    const std::size_t rest = n - i;
+    const std::uint64_t w = rest >= 8 ? load8(p + i)
+                            : n >= 8  ? load8(p + n - 8) >> (8 * (8 - rest))
+                                      : load_up_to8(p + i, rest);
+    const int count = leading_digits(w, value);
     if (count == 0 || count == 8)
         return false;
     for (i += static_cast<std::size_t>(count); i + 8 <= n; i += 8)

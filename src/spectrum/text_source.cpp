@@ -45,10 +45,14 @@ std::size_t line_end(std::string_view bytes, std::size_t from, bool& ascii) {
     std::size_t i = from;
     std::uint64_t seen = 0;
     while (i + 8 <= n) {
-        std::uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        if (zero_byte(w ^ (ones * '\r')) | zero_byte(w ^ (ones * '\n')))
-            break;
+        const std::uint64_t w = load8(p + i);
+        // The lowest byte flagged is a line end (a flag above a zero byte may be false).
+        const std::uint64_t ends = zero_byte(w ^ (ones * '\r')) | zero_byte(w ^ (ones * '\n'));
+        if (ends != 0) {
+            const int before = lowest_bit(ends) >> 3;  // bytes before the line end
+            ascii = ((seen | (w & ((std::uint64_t{1} << (8 * before)) - 1))) & highs) == 0;
+            return i + static_cast<std::size_t>(before);
+        }
         seen |= w;
         i += 8;
     }
