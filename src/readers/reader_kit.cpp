@@ -233,9 +233,10 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
             want = std::min(want, static_cast<std::size_t>(records - k) * width);
         std::size_t got = 0;
         if (width == 1) {
-            // Counts alone are read straight into the record.
+            // Counts alone are read straight into the record, a batch at a time: the room is
+            // taken as set, and the record is cleared only as far as it was set.
             const std::span<std::int32_t> room =
-                counts.room(k, records < 0 ? spectrum::Counts::capacity : records - k);
+                counts.room(k, records < 0 ? 1024 : std::min(records - k, 1024));
             if (!room.empty())
                 got = in.next_plain_numbers(reinterpret_cast<std::uint32_t*>(room.data()),
                                             room.size());

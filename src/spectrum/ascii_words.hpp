@@ -238,6 +238,32 @@ inline ByteClasses classify64(const char* p) {
 #endif
 }
 
+// The end of the line that starts at `from`: the offset of the first CR or LF at or after it, or
+// the end of the bytes. `ascii` tells whether every byte before that end is below 0x80. Eight
+// bytes are looked at together while none of them is a line end.
+brandel_hot std::size_t line_end(std::string_view bytes, std::size_t from, bool& ascii) {
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = from;
+    std::uint64_t seen = 0;
+    while (i + 8 <= n) {
+        const std::uint64_t w = load8(p + i);
+        // The lowest byte flagged is a line end (a flag above a zero byte may be false).
+        const std::uint64_t ends = zero_byte(w ^ (ones * '\r')) | zero_byte(w ^ (ones * '\n'));
+        if (ends != 0) {
+            const int before = lowest_bit(ends) >> 3;  // bytes before the line end
+            ascii = ((seen | (w & ((std::uint64_t{1} << (8 * before)) - 1))) & highs) == 0;
+            return i + static_cast<std::size_t>(before);
+        }
+        seen |= w;
+        i += 8;
+    }
+    while (i < n && p[i] != '\r' && p[i] != '\n')
+        seen |= static_cast<unsigned char>(p[i++]);
+    ascii = (seen & highs) == 0;
+    return i;
+}
+
 // Skips blanks and tabs from `pos`; runs of blanks are passed eight bytes at a time (the first
 // byte that is not a blank is found from the lowest byte of the word that differs from eight
 // blanks).

@@ -36,32 +36,6 @@ std::size_t skip_blanks(std::u32string_view text, std::size_t pos) {
     return pos;
 }
 
-// The end of the line that starts at `from`: the offset of the first CR or LF at or after it, or
-// the end of the bytes. `ascii` tells whether every byte before that end is below 0x80. Eight
-// bytes are looked at together while none of them is a line end.
-std::size_t line_end(std::string_view bytes, std::size_t from, bool& ascii) {
-    const char* p = bytes.data();
-    const std::size_t n = bytes.size();
-    std::size_t i = from;
-    std::uint64_t seen = 0;
-    while (i + 8 <= n) {
-        const std::uint64_t w = load8(p + i);
-        // The lowest byte flagged is a line end (a flag above a zero byte may be false).
-        const std::uint64_t ends = zero_byte(w ^ (ones * '\r')) | zero_byte(w ^ (ones * '\n'));
-        if (ends != 0) {
-            const int before = lowest_bit(ends) >> 3;  // bytes before the line end
-            ascii = ((seen | (w & ((std::uint64_t{1} << (8 * before)) - 1))) & highs) == 0;
-            return i + static_cast<std::size_t>(before);
-        }
-        seen |= w;
-        i += 8;
-    }
-    while (i < n && p[i] != '\r' && p[i] != '\n')
-        seen |= static_cast<unsigned char>(p[i++]);
-    ascii = (seen & highs) == 0;
-    return i;
-}
-
 bool is_line_end(char32_t c) {
     return c == U'\r' || c == U'\n';
 }
@@ -216,18 +190,6 @@ std::size_t TextSource::line_start(std::size_t i) const {
     if (offset >= bytes_.size())
         return text().size();
     return decode_cp932(bytes_.substr(0, offset)).size();
-}
-
-std::string_view LineWalker::next(bool& ascii) {
-    const std::size_t begin = pos_;
-    const std::size_t end = line_end(bytes_, begin, ascii);
-    pos_ = end;
-    if (pos_ < bytes_.size()) {
-        if (bytes_[pos_] == '\r' && pos_ + 1 < bytes_.size() && bytes_[pos_ + 1] == '\n')
-            ++pos_;
-        ++pos_;
-    }
-    return bytes_.substr(begin, end - begin);
 }
 
 std::size_t first_line_without_comma(std::string_view bytes, std::size_t offset) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "spectrum/ascii_words.hpp"
+
 namespace brandel::spectrum {
 
 /// A code page 932 text file cut into lines. A line ends at CR, CR LF or a lone LF; the
@@ -92,7 +94,17 @@ class LineWalker {
     /// True when no line is left.
     bool at_end() const { return pos_ >= bytes_.size(); }
     /// The bytes of the next line, without its line end, and whether they are all ASCII.
-    std::string_view next(bool& ascii);
+    std::string_view next(bool& ascii) {
+        const std::size_t begin = pos_;
+        const std::size_t end = ascii_words::line_end(bytes_, begin, ascii);
+        pos_ = end;
+        if (pos_ < bytes_.size()) {
+            if (bytes_[pos_] == '\r' && pos_ + 1 < bytes_.size() && bytes_[pos_ + 1] == '\n')
+                ++pos_;
+            ++pos_;
+        }
+        return bytes_.substr(begin, end - begin);
+    }
 
   private:
     std::string_view bytes_;
