@@ -1,6 +1,7 @@
 #include "readers/oxford_asc.hpp"
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "spectrum/ascii_words.hpp"
@@ -125,6 +126,50 @@ std::u32string_view noted_key_line(const spectrum::TextSource& text, std::string
     return text.line(index);
 }
 
+// Channel lines read 64 bytes at a time from `pos`, where a line starts: while a line is ASCII,
+// ends inside the block and holds from column 8 blanks, one to seven digits and blanks (or blanks
+// alone, a count of 0), the classes of its bytes give its end and its count. Stores at most
+// counts.size() counts and returns how many; `pos` moves past their lines.
+std::size_t plain_channel_lines(std::string_view bytes, std::size_t& pos,
+                                std::span<std::int32_t> counts) {
+    using namespace spectrum::ascii_words;
+    auto below = [](unsigned bit) { return (std::uint64_t{1} << bit) - 1; };
+    std::size_t read = 0;
+    while (read < counts.size() && pos + 72 <= bytes.size()) {
+        const char* p = bytes.data() + pos;
+        const ByteClasses c = classify64(p);
+        // Each line's end, a CR LF at its CR. A line that ends in the last byte is left to the
+        // next block, which sees whether an LF follows.
+        std::uint64_t ends = (c.crs | (c.lfs & ~(c.crs << 1))) & below(63);
+        unsigned start = 0;  // where the next line starts
+        const std::size_t before = read;
+        for (; ends != 0 && read < counts.size(); ends &= ends - 1) {
+            const auto end = static_cast<unsigned>(lowest_bit(ends));
+            if (end < start + 8 || (c.high & below(end) & ~below(start)) != 0)
+                break;
+            const std::uint64_t field = below(end) & ~below(start + 7);
+            const std::uint64_t digits = c.digits & field;
+            if ((field & ~(digits | c.blanks)) != 0)
+                break;
+            std::uint32_t value = 0;
+            if (digits != 0) {
+                const int first = lowest_bit(digits);
+                const std::uint64_t run = digits >> first;
+                const int length = lowest_bit(~run);
+                if ((run & (run + 1)) != 0 || length > 7)
+                    break;  // digits, blanks and digits, or too many digits
+                value = digits_value(load8(p + first), length);
+            }
+            counts[read++] = static_cast<std::int32_t>(value);
+            start = end + 1 + static_cast<unsigned>((c.crs >> end) & (c.lfs >> (end + 1)) & 1);
+        }
+        if (read == before)
+            break;
+        pos += start;
+    }
+    return read;
+}
+
 void read_export(spectrum::State& state, std::string_view bytes) {
     const spectrum::TextSource text = spectrum::TextSource::over_bytes(bytes);
     spectrum::ChnHeader& header = state.chn_header;
@@ -152,22 +197,30 @@ void read_export(spectrum::State& state, std::string_view bytes) {
         return;
     // The k-th channel line holds channel k, whatever its label; its count stands from column 8.
     const std::size_t first = first_channel_line(text, last);
-    spectrum::LineWalker lines(text.bytes(), text.line_offset(first));
-    for (int k = 1; k <= header.num_channels; ++k) {
-        const std::size_t index = first + static_cast<std::size_t>(k - 1);
-        if (lines.at_end())
+    const std::string_view all = text.bytes();
+    std::size_t pos = text.line_offset(first);
+    const int channels = header.num_channels;
+    for (int k = 0; k < channels; ++k) {
+        k += static_cast<int>(plain_channel_lines(all, pos, state.counts.room(k, channels - k)));
+        if (k == channels)
+            break;
+        // A line the block reading does not take: by the general rule.
+        const std::size_t index = first + static_cast<std::size_t>(k);
+        if (pos >= all.size())
             spectrum::raise(spectrum::ErrorKind::end_of_file,
                             "line " + std::to_string(index + 1) + ": the file ends where channel " +
-                                std::to_string(k) + " of " + std::to_string(header.num_channels) +
+                                std::to_string(k + 1) + " of " + std::to_string(channels) +
                                 " was expected");
+        spectrum::LineWalker lines(all, pos);
         bool ascii = false;
         const std::string_view line = lines.next(ascii);
+        pos = lines.offset();
         std::uint32_t whole = 0;
         if (ascii && line.size() > 7 &&
             spectrum::ascii_words::blank_padded_whole(line.substr(7, 99), whole))
-            state.counts.set(k - 1, static_cast<std::int32_t>(whole));
+            state.counts.set(k, static_cast<std::int32_t>(whole));
         else
-            state.counts.set(k - 1, channel_count(text.number_at(index, 8, 106), k, index + 1));
+            state.counts.set(k, channel_count(text.number_at(index, 8, 106), k + 1, index + 1));
     }
 }
 

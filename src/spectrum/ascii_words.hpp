@@ -191,11 +191,14 @@ brandel_hot bool blank_padded_whole(std::string_view bytes, std::uint32_t& value
 }
 
 // The bytes of a table of numbers by class, a bit for each of 64 bytes (bit i for byte i).
+// A caller that does not use a class does not pay for it once the classifying is inlined.
 struct ByteClasses {
     std::uint64_t digits = 0;
     std::uint64_t commas = 0;
+    std::uint64_t blanks = 0;
     std::uint64_t crs = 0;
     std::uint64_t lfs = 0;
+    std::uint64_t high = 0;  // bytes of 0x80 and above, which only code page text holds
 };
 
 // The classes of the 64 bytes at `p`, eight bytes at a time.
@@ -206,8 +209,10 @@ inline ByteClasses classify64_by_words(const char* p) {
         const int at = 8 * k;
         c.digits |= std::uint64_t{~byte_bits(non_digit_bytes(w)) & 0xFFu} << at;
         c.commas |= std::uint64_t{byte_bits(bytes_equal(w, ','))} << at;
+        c.blanks |= std::uint64_t{byte_bits(bytes_equal(w, ' '))} << at;
         c.crs |= std::uint64_t{byte_bits(bytes_equal(w, '\r'))} << at;
         c.lfs |= std::uint64_t{byte_bits(bytes_equal(w, '\n'))} << at;
+        c.high |= std::uint64_t{byte_bits(w & highs)} << at;
     }
     return c;
 }
@@ -219,6 +224,7 @@ inline ByteClasses classify64(const char* p) {
     const __m128i zero = _mm_set1_epi8('0');
     const __m128i nine = _mm_set1_epi8(9);
     const __m128i comma = _mm_set1_epi8(',');
+    const __m128i blank = _mm_set1_epi8(' ');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     auto bits = [](__m128i flags, int at) {
@@ -229,8 +235,10 @@ inline ByteClasses classify64(const char* p) {
         const __m128i d = _mm_sub_epi8(x, zero);  // a digit becomes 0 to 9, unsigned
         c.digits |= bits(_mm_cmpeq_epi8(_mm_min_epu8(d, nine), d), 16 * k);
         c.commas |= bits(_mm_cmpeq_epi8(x, comma), 16 * k);
+        c.blanks |= bits(_mm_cmpeq_epi8(x, blank), 16 * k);
         c.crs |= bits(_mm_cmpeq_epi8(x, cr), 16 * k);
         c.lfs |= bits(_mm_cmpeq_epi8(x, lf), 16 * k);
+        c.high |= bits(x, 16 * k);
     }
     return c;
 #else

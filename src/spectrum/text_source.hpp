@@ -93,6 +93,8 @@ class LineWalker {
     LineWalker(std::string_view bytes, std::size_t offset) : bytes_(bytes), pos_(offset) {}
     /// True when no line is left.
     bool at_end() const { return pos_ >= bytes_.size(); }
+    /// Where the next line starts.
+    std::size_t offset() const { return pos_; }
     /// The bytes of the next line, without its line end, and whether they are all ASCII.
     std::string_view next(bool& ascii) {
         const std::size_t begin = pos_;

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "spectrum/chn_file.hpp"
+#include "spectrum/numbers.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
+#include "spectrum/text_source.hpp"
 #include "temp_dir.hpp"
 
 namespace brandel::readers {
@@ -188,6 +191,50 @@ TEST(OxfordAscReader, ChannelLines) {
         ReaderResult r = convert(state, file.bytes());
         ASSERT_TRUE(r.complete()) << r.reason;
         EXPECT_EQ(counts(state, 4), (std::vector<std::int32_t>{10, row.count, 30, 40}));
+    }
+}
+
+TEST(OxfordAscReader, LongTablesReadEachLineAsTheGeneralRuleReadsIt) {
+    // Tables of right-aligned counts, now and then a line of another shape, with mixed line ends;
+    // each count must be what the general rule reads in the line's characters from column 8.
+    const std::vector<std::string> odd = {
+        "   12\t  34", "    1 2 3", "  12345678",  "  1.5",           "   007",
+        "7",           "  ",        "\x8e\x8e  5", "       \x8e\x8e", std::string(70, ' ') + "9",
+        "  -4",        "  3 ",      "   +8"};
+    std::uint64_t seed = 11;
+    auto below = [&seed](std::size_t n) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<std::size_t>((seed >> 33) % n);
+    };
+    for (int round = 0; round < 300; ++round) {
+        const int channels = 50 + static_cast<int>(below(300));
+        Export file;
+        file.set(3, field("Conversion Gain:", 27, std::to_string(channels)));
+        std::string bytes = Export{file.header, {}}.bytes();
+        const bool mostly_plain = below(2) == 0;
+        for (int k = 0; k < channels; ++k) {
+            std::string line;
+            if (k > 0 && below(mostly_plain ? 100 : 8) == 0) {
+                line = std::to_string(k) + odd[below(odd.size())];
+            } else {
+                std::string count = std::to_string(below(below(3) == 0 ? 10'000'000 : 1000));
+                count.insert(0, below(12) + 1, ' ');
+                line = channel(std::to_string(k), count);
+            }
+            bytes += line + (below(4) == 0 ? (below(2) == 0 ? "\n" : "\r") : "\r\n");
+        }
+        SCOPED_TRACE(bytes);
+        const spectrum::TextSource text = spectrum::TextSource::from_bytes(bytes);
+        std::vector<std::int32_t> expected;
+        for (int k = 0; k < channels; ++k) {
+            const std::u32string_view line = text.line(15 + static_cast<std::size_t>(k));
+            expected.push_back(static_cast<std::int32_t>(
+                std::nearbyint(spectrum::leading_number(spectrum::column_range(line, 8, 106)))));
+        }
+        State state;
+        const ReaderResult r = read_source(state, oxford_asc_layout, bytes);
+        ASSERT_TRUE(r.complete()) << r.reason;
+        ASSERT_EQ(counts(state, channels), expected);
     }
 }
 
