@@ -241,7 +241,7 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
                 got = in.next_plain_numbers(reinterpret_cast<std::uint32_t*>(room.data()),
                                             room.size());
         } else {
-            got = in.next_plain_numbers(plain, want);
+            got = in.next_plain_numbers(plain, want, width, taken);
             counts.set_many(k, plain + taken, static_cast<int>(got / width), width);
         }
         const auto whole = static_cast<int>(got / width);

@@ -345,7 +345,8 @@ std::u32string FieldReader::next_field() {
     return is_wide_ ? field_of(wide_) : field_of(bytes_);
 }
 
-std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max) {
+std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max, std::size_t width,
+                                            std::size_t taken) {
     if (is_wide_)
         return 0;
     // The position and line are kept in locals while the table is read.
@@ -393,7 +394,16 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max)
                 ends &= ends - 1;
             };
             std::size_t k = 0;
-            if ((four & (c.digits >> 4) & plain) == 0) {
+            if (width > 1) {
+                // Records of several fields: only the taken field of each is worth converting.
+                std::size_t field = read % width;
+                for (; k < fields; ++k) {
+                    next_field();
+                    if (field == taken)
+                        out[read + k] = digits_value(load8(bytes + pos + first), end - first);
+                    field = field + 1 == width ? 0 : field + 1;
+                }
+            } else if ((four & (c.digits >> 4) & plain) == 0) {
                 // No field of five digits or more: two fields are read together, each moved to
                 // the top of its own half of one word.
                 for (; k + 2 <= fields; k += 2) {

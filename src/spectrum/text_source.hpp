@@ -146,8 +146,11 @@ class FieldReader {
     /// Reads up to `max` fields that are plain whole numbers, one to seven digits after any
     /// blanks and ended by a separator, as next_number reads them, into `out`; stops before the
     /// first field that is anything else (or at the end). Returns how many it read. A table of
-    /// such fields is read this way many at a time.
-    std::size_t next_plain_numbers(std::uint32_t* out, std::size_t max);
+    /// such fields is read this way many at a time. Of records of `width` fields, counted from
+    /// the first field read, only field `taken` of each needs its value: the others may be left
+    /// unset in `out`.
+    std::size_t next_plain_numbers(std::uint32_t* out, std::size_t max, std::size_t width = 1,
+                                   std::size_t taken = 0);
     /// The line (from 1) that the next field starts on.
     std::size_t line_number() const { return line_; }
 
