@@ -228,9 +228,6 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
     const std::size_t batch = std::size(plain) / width * width;
     int k = 0;
     while (records < 0 ? !in.at_end() : k < records) {
-        std::size_t want = batch;
-        if (records >= 0)
-            want = std::min(want, static_cast<std::size_t>(records - k) * width);
         std::size_t got = 0;
         if (width == 1) {
             // Counts alone are read straight into the record, a batch at a time: the room is
@@ -241,6 +238,9 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
                 got = in.next_plain_numbers(reinterpret_cast<std::uint32_t*>(room.data()),
                                             room.size());
         } else {
+            std::size_t want = batch;
+            if (records >= 0)
+                want = std::min(want, static_cast<std::size_t>(records - k) * width);
             got = in.next_plain_numbers(plain, want, width, taken);
             counts.set_many(k, plain + taken, static_cast<int>(got / width), width);
         }

@@ -194,8 +194,7 @@ std::size_t TextSource::line_start(std::size_t i) const {
 
 std::size_t first_line_without_comma(std::string_view bytes, std::size_t offset) {
     const std::size_t size = bytes.size();
-    // Whether the line that ends at `end` holds something other than blanks; it begins after the
-    // last line end before it.
+    // Where the line that ends at `end` begins: after the last line end before it.
     auto begin_of = [&](std::size_t end) {
         while (end > offset && bytes[end - 1] != '\r' && bytes[end - 1] != '\n')
             --end;
