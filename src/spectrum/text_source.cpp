@@ -354,36 +354,44 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max,
     std::size_t pos = pos_;
     std::size_t line = line_;
     std::size_t read = 0;
-    bool by_chunks = true;
+    std::size_t one_by_one = 0;  // fields to read one at a time before chunks are tried again
     while (read < max) {
-        // Sixty-four bytes at a time, from a field that starts with a digit: the classes of the
-        // bytes place every field of the chunk at once, so no field waits for the one before it
-        // to be read. A table whose chunks hold fewer than two such fields (numbers behind
-        // blanks) is read one field at a time instead.
-        while (by_chunks && pos + 72 <= size && read < max &&
-               static_cast<unsigned char>(bytes[pos] - '0') < 10) {
-            const ByteClasses c = classify64(bytes + pos);
-            const std::uint64_t others = ~c.digits;
-            const std::uint64_t cr_lf = c.crs & (c.lfs >> 1);  // the CRs of CR LFs
-            // The table is plain up to the first byte that is no digit and no separator, or a
-            // separator followed by another (an empty field) other than a CR LF, and up to the
-            // first run of eight digits, which the general rule reads. The last byte is left to
-            // the next chunk, which sees the byte after it.
+        // Sixty-four bytes at a time, from a field that starts with a digit after any blanks: the
+        // classes of the bytes place every field of the chunk at once, so no field waits for the
+        // one before it to be read. Where a chunk holds fewer than two such fields, the next
+        // fields are read one at a time.
+        while (one_by_one == 0 && read < max) {
+            std::size_t at = pos;
+            if (at < size && bytes[at] == ' ')
+                at = skip_blank_run(bytes_, at);  // the blanks the next field skips
+            if (at + 72 > size || static_cast<unsigned char>(bytes[at] - '0') >= 10)
+                break;
+            const ByteClasses c = classify64(bytes + at);
+            // Between two fields stand blanks and at most one separator: a comma or a line end
+            // (CR, LF or CR LF). The table is plain up to the first byte of another kind, the
+            // first separator that follows another with only blanks between (an empty field),
+            // and the first run of eight digits, which the general rule reads. A carry set after
+            // each separator runs through the blanks and lands on what follows them.
+            const std::uint64_t lf_of_cr_lf = c.lfs & (c.crs << 1);
+            const std::uint64_t separators = c.commas | c.crs | (c.lfs & ~lf_of_cr_lf);
+            const std::uint64_t gaps = c.blanks | lf_of_cr_lf;
             const std::uint64_t two = c.digits & (c.digits >> 1);
             const std::uint64_t four = two & (two >> 2);  // bit i: bytes i to i + 3 are digits
             const std::uint64_t eight = four & (four >> 4);
-            const std::uint64_t odd = (others & ~(c.commas | c.crs | c.lfs)) |
-                                      (others & (others >> 1) & ~cr_lf) | eight |
-                                      (std::uint64_t{1} << 63);
+            const std::uint64_t odd =
+                ~(c.digits | separators | gaps) | ((gaps + (separators << 1)) & separators) | eight;
             const std::uint64_t plain = (odd & (~odd + 1)) - 1;
+            // A field is read when the next one starts among the plain bytes, so that everything
+            // between them is known.
             std::uint64_t starts = c.digits & ~(c.digits << 1) & plain;
-            std::uint64_t ends = others & ~(cr_lf << 1) & plain;  // a CR LF ends at its CR
-            const auto fields = std::min<std::size_t>(bit_count(ends), max - read);
+            std::uint64_t ends = ~c.digits & (c.digits << 1);  // the byte after each field
+            const std::size_t runs = static_cast<std::size_t>(bit_count(starts));
+            const std::size_t fields = runs == 0 ? 0 : std::min(runs - 1, max - read);
             if (fields == 0) {
-                by_chunks = false;
+                one_by_one = 16;
                 break;
             }
-            // The start and the separator of the next field.
+            // Where the next field starts and ends.
             int first = 0;
             int end = 0;
             auto next_field = [&] {
@@ -399,7 +407,7 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max,
                 for (; k < fields; ++k) {
                     next_field();
                     if (field == taken)
-                        out[read + k] = digits_value(load8(bytes + pos + first), end - first);
+                        out[read + k] = digits_value(load8(bytes + at + first), end - first);
                     field = field + 1 == width ? 0 : field + 1;
                 }
             } else if ((four & (c.digits >> 4) & plain) == 0) {
@@ -407,9 +415,9 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max,
                 // the top of its own half of one word.
                 for (; k + 2 <= fields; k += 2) {
                     next_field();
-                    const std::uint64_t a = load8(bytes + pos + first) << (64 - 8 * (end - first));
+                    const std::uint64_t a = load8(bytes + at + first) << (64 - 8 * (end - first));
                     next_field();
-                    const std::uint64_t b = load8(bytes + pos + first) << (64 - 8 * (end - first));
+                    const std::uint64_t b = load8(bytes + at + first) << (64 - 8 * (end - first));
                     const std::uint64_t values = four_digit_pair((a >> 32) | b);
                     out[read + k] = static_cast<std::uint32_t>(values);
                     out[read + k + 1] = static_cast<std::uint32_t>(values >> 32);
@@ -417,14 +425,17 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max,
             }
             for (; k < fields; ++k) {
                 next_field();
-                out[read + k] = digits_value(load8(bytes + pos + first), end - first);
+                out[read + k] = digits_value(load8(bytes + at + first), end - first);
             }
             read += fields;
-            const auto next = static_cast<unsigned>(end + 1) + ((cr_lf >> end) & 1);
-            const std::uint64_t passed = (std::uint64_t{2} << (next - 1)) - 1;  // next <= 64
-            line += static_cast<std::size_t>(bit_count((c.lfs | (c.crs & ~cr_lf)) & passed));
-            pos += next;
-            by_chunks = fields >= 2;
+            // On to the next field; the line ends passed are counted.
+            const auto next = static_cast<unsigned>(lowest_bit(starts));
+            const std::uint64_t line_ends = c.crs | (c.lfs & ~lf_of_cr_lf);
+            line +=
+                static_cast<std::size_t>(bit_count(line_ends & ((std::uint64_t{1} << next) - 1)));
+            pos = at + next;
+            if (fields < 2)
+                one_by_one = 16;
         }
         if (read == max)
             break;
@@ -459,6 +470,7 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max,
         }
         out[read++] = value;
         pos = p;
+        one_by_one -= one_by_one > 0 ? 1 : 0;
     }
     pos_ = pos;
     line_ = line;
