@@ -199,6 +199,7 @@ struct ByteClasses {
     std::uint64_t crs = 0;
     std::uint64_t lfs = 0;
     std::uint64_t high = 0;  // bytes of 0x80 and above, which only code page text holds
+    bool operator==(const ByteClasses&) const = default;
 };
 
 // The classes of the 64 bytes at `p`, eight bytes at a time.
