@@ -41,8 +41,7 @@ void read_channels(State& state, const LittleEndianReader& file, std::int16_t co
                    std::size_t first) {
     check_channel_count(count);
     state.chn_header.num_channels = count;
-    for (int k = 0; k < count; ++k)
-        state.counts.set(k, file.i32(first + 4 * static_cast<std::size_t>(k)));
+    read_counts(state.counts, file, first, count);
 }
 
 /// The header holds whole seconds; the record holds ticks of 20 ms.
@@ -143,6 +142,16 @@ void require_header(const LittleEndianReader& file, std::size_t size, std::strin
         spectrum::raise(spectrum::ErrorKind::end_of_file,
                         std::string(what) + " ends at byte " + std::to_string(file.size()) +
                             ", inside its " + std::to_string(size) + "-byte header");
+}
+
+void read_counts(spectrum::Counts& counts, const LittleEndianReader& file, std::size_t first,
+                 int count) {
+    // The channels the record holds in one run; a channel past them raises as set does, once
+    // its value has been read.
+    const std::span<std::int32_t> room = counts.room(0, count);
+    file.i32s(first, room);
+    for (auto k = static_cast<int>(room.size()); k < count; ++k)
+        counts.set(k, file.i32(first + 4 * static_cast<std::size_t>(k)));
 }
 
 void set_labo_old_start(spectrum::ChnHeader& header, const LittleEndianReader& file) {

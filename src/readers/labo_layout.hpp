@@ -58,6 +58,11 @@ struct LaboOldHeader {
 void require_header(const spectrum::LittleEndianReader& file, std::size_t size,
                     std::string_view what);
 
+/// Reads `count` 32-bit counts from byte `first` on into the record from channel 1, as `count`
+/// calls of i32 and Counts::set in turn would.
+void read_counts(spectrum::Counts& counts, const spectrum::LittleEndianReader& file,
+                 std::size_t first, int count);
+
 /// Sets start_date ("DDMMMYY" and a blank) and start_time ("HHMMSS") from the date and time texts
 /// of a Labo(Old) header, then completes the start time and the seconds bytes.
 void set_labo_old_start(spectrum::ChnHeader& header, const spectrum::LittleEndianReader& file);

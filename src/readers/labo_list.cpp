@@ -19,8 +19,7 @@ void read_labo_list(spectrum::State& state, std::string_view bytes) {
     const std::int16_t count = spectrum::round_to_int16(
         (static_cast<double>(bytes.size()) - 1024.0) / 4.0, "Labo(LIST) channel count");
     state.chn_header.num_channels = count;
-    for (int k = 0; k < count; ++k)
-        state.counts.set(k, file.i32(H::size + 4 * static_cast<std::size_t>(k)));
+    read_counts(state.counts, file, H::size, count);
 
     // The first two values are the live and real times, already in ticks; they stay in the
     // spectrum as channels 1 and 2.

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +31,23 @@ class LittleEndianReader {
     std::int32_t i32(std::size_t offset) const { return load<std::int32_t>(offset); }
     float f32(std::size_t offset) const {
         return std::bit_cast<float>(load<std::uint32_t>(offset));
+    }
+    /// The 32-bit values from `offset` on into `out`, as out.size() calls of i32 read them; the
+    /// values wholly inside the buffer are read in one loop.
+    void i32s(std::size_t offset, std::span<std::int32_t> out) const {
+        const std::size_t inside =
+            offset > bytes_.size() ? 0 : std::min(out.size(), (bytes_.size() - offset) / 4);
+        const char* p = bytes_.data() + std::min(offset, bytes_.size());
+        for (std::size_t i = 0; i < inside; ++i) {
+            std::uint32_t value = 0;
+            std::memcpy(&value, p + 4 * i, 4);
+            if constexpr (std::endian::native == std::endian::big)
+                value = ((value & 0xFFu) << 24) | ((value & 0xFF00u) << 8) |
+                        ((value >> 8) & 0xFF00u) | (value >> 24);
+            out[i] = static_cast<std::int32_t>(value);
+        }
+        for (std::size_t i = inside; i < out.size(); ++i)
+            out[i] = i32(offset + 4 * i);
     }
     /// `count` raw bytes from `offset` (zeros for missing bytes when reading past the end as zero).
     std::string bytes(std::size_t offset, std::size_t count) const {
