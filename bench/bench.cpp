@@ -213,13 +213,16 @@ void run_layout(const Set& set, const fs::path& root, int files, int channels, i
     const double t = median(batch), fl = median(floor), u = median(user);
     const double mb = static_cast<double>(bytes) / 1e6;
     const long peak_kb = peak_rss_kb();  // before the reading alone loads its files
+    // The rounds' writes are flushed first, so that the system writing them back does not share
+    // the processors with the reading alone.
+    ::sync();
+    const double read_rate = parse_rate(set, paths);
     std::printf(
         "%-14s %8.1f %8.1f %6.2f %8.0f %8.1f %8.1f %8.1f %8.1f %8.1f %8.2f %8.2f %8.1f "
         "%9.1f %7.2f\n",
         set.name, t * 1e3, fl * 1e3, t / fl, files / t, mb / t, u * 1e3, median(system) * 1e3,
-        median(floor_user) * 1e3, median(floor_system) * 1e3, u > 0 ? mb / 1e3 / u : 0.0,
-        parse_rate(set, paths), static_cast<double>(peak_kb) / 1024.0, median(unflushed) * 1e3,
-        t / median(unflushed));
+        median(floor_user) * 1e3, median(floor_system) * 1e3, u > 0 ? mb / 1e3 / u : 0.0, read_rate,
+        static_cast<double>(peak_kb) / 1024.0, median(unflushed) * 1e3, t / median(unflushed));
     std::fflush(stdout);
     fs::remove_all(root / set.name);
     fs::remove_all(root / "out");
