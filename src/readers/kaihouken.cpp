@@ -1,7 +1,6 @@
 #include "readers/kaihouken.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <limits>
 #include <string>

@@ -73,30 +73,34 @@ constexpr int bit_count(std::uint64_t w) {
 #endif
 }
 
-// The value of the `count` (1 to 8) digits at the start of a word. The digits are moved to the
-// top bytes, so the bytes below them read as leading zeros; then pairs, fours and eights of digits
-// are combined by multiplication.
-brandel_hot std::uint32_t digits_value(std::uint64_t w, int count) {
-    std::uint64_t v = (w << (64 - 8 * count)) & (ones * 0x0F);
-    v = ((v * (10 << 8 | 1)) >> 8) & 0x00FF00FF00FF00FFu;
-    v = ((v * (100 << 16 | 1)) >> 16) & 0x0000FFFF0000FFFFu;
-    return static_cast<std::uint32_t>((v * (std::uint64_t{10000} << 32 | 1)) >> 32);
-}
-
 // The values of two numbers of up to four digits, one in each half of a word at its top, the
-// bytes below them zero: the same steps as digits_value, stopped when each half holds its value.
+// bytes below them zero: pairs of digits, then fours, are combined by multiplication.
 brandel_hot std::uint64_t four_digit_pair(std::uint64_t w) {
     std::uint64_t v = w & (ones * 0x0F);
     v = ((v * (10 << 8 | 1)) >> 8) & 0x00FF00FF00FF00FFu;
     return ((v * (100 << 16 | 1)) >> 16) & 0x0000FFFF0000FFFFu;
 }
 
+// The value of the `count` (1 to 8) digits at the start of a word. The digits are moved to the
+// top bytes, so the bytes below them read as leading zeros; the two halves' values are then
+// combined into one.
+brandel_hot std::uint32_t digits_value(std::uint64_t w, int count) {
+    const std::uint64_t halves = four_digit_pair(w << (64 - 8 * count));
+    return static_cast<std::uint32_t>((halves * (std::uint64_t{10000} << 32 | 1)) >> 32);
+}
+
+// A byte that is not 0 for each byte of the word that is not a digit, 0 for each digit. A digit is
+// 0x30 to 0x39: high half 3 and low half at most 9. No byte carries into the next.
+constexpr std::uint64_t other_than_digits(std::uint64_t w) {
+    const std::uint64_t high_not_3 = (w & (ones * 0xF0)) ^ (ones * 0x30);
+    const std::uint64_t low_over_9 = ((w & (ones * 0x0F)) + (ones * 0x06)) & (ones * 0xF0);
+    return high_not_3 | low_over_9;
+}
+
 // 0x80 in each byte of the word that is not a digit (0x30 to 0x39), exact for every byte.
 constexpr std::uint64_t non_digit_bytes(std::uint64_t w) {
     constexpr std::uint64_t low7 = ones * 0x7F;
-    const std::uint64_t high_not_3 = (w & (ones * 0xF0)) ^ (ones * 0x30);
-    const std::uint64_t low_over_9 = ((w & (ones * 0x0F)) + (ones * 0x06)) & (ones * 0xF0);
-    const std::uint64_t other = high_not_3 | low_over_9;
+    const std::uint64_t other = other_than_digits(w);
     return (((other & low7) + low7) | other) & highs;
 }
 
@@ -107,15 +111,12 @@ constexpr unsigned byte_bits(std::uint64_t flags) {
 }
 
 // The digits at the start of a word: their count, 0 when the first byte is no digit and 8 when
-// all are (then no value is given), and for 1 to 7 digits their value. A digit is 0x30 to 0x39:
-// high half 3 and low half at most 9.
+// all are (then no value is given), and for 1 to 7 digits their value.
 brandel_hot int leading_digits(std::uint64_t w, std::uint32_t& value) {
-    const std::uint64_t high_not_3 = (w & (ones * 0xF0)) ^ (ones * 0x30);
-    const std::uint64_t low_over_9 = ((w & (ones * 0x0F)) + (ones * 0x06)) & (ones * 0xF0);
-    const std::uint64_t not_digit = high_not_3 | low_over_9;
+    const std::uint64_t not_digit = other_than_digits(w);
     if (not_digit == 0)
         return 8;
-    const int count = std::countr_zero(not_digit) >> 3;
+    const int count = lowest_bit(not_digit) >> 3;
     if (count == 0)
         return 0;
     value = digits_value(w, count);
@@ -132,9 +133,7 @@ constexpr std::uint64_t bytes_equal(std::uint64_t w, char c) {
 // 0x80 in each byte of the word that is not a blank, exact for every byte (no borrow runs from
 // one byte into the next).
 constexpr std::uint64_t not_blank_bytes(std::uint64_t w) {
-    constexpr std::uint64_t low7 = ones * 0x7F;
-    const std::uint64_t x = w ^ (ones * ' ');
-    return (((x & low7) + low7) | x) & highs;
+    return bytes_equal(w, ' ') ^ highs;
 }
 
 // A whole number of one to seven digits with only blanks around it in the eight bytes of a word
