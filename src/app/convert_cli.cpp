@@ -153,13 +153,13 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
         convert_paths(state, o.files, [&](int done, int all, const std::string& name) {
             if (show_progress)
                 err << "\rconverting " << done + 1 << " of " << all << ": "
-                    << spectrum::escape_controls(name) << "\x1b[K" << std::flush;
+                    << spectrum::escape_name(name) << "\x1b[K" << std::flush;
             return true;
         });
     if (show_progress)
         err << "\r\x1b[K" << std::flush;
     for (const FileFailure& f : report.failures)
-        err << spectrum::escape_controls(f.path + ": " + f.reason) << "\n";
+        err << spectrum::escape_name(f.path) << ": " << spectrum::escape_controls(f.reason) << "\n";
     if (!report.failures.empty())
         err << "converted " << report.converted << " of " << report.selected << " files\n";
     return report.failures.empty() ? 0 : 1;
@@ -211,7 +211,7 @@ bool print_info(const std::string& path, std::int16_t org_type, spectrum::State&
                 result.reason += "; " + fits_text(r.fits);
         }
     }
-    out << spectrum::escape_controls(path) << '\t' << (fits.empty() ? "none" : fits) << '\t';
+    out << spectrum::escape_name(path) << '\t' << (fits.empty() ? "none" : fits) << '\t';
     if (!result.complete()) {
         out << "error\t" << spectrum::escape_controls(result.reason) << '\n';
         return false;
@@ -285,8 +285,8 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
     out << listing::listing_text(host.listing_grid(),
                                  o.csv ? listing::TableText::csv : listing::TableText::tab);
     for (const FileFailure& f : report.skipped)
-        err << spectrum::escape_controls(f.path.substr(state.chn_dir.size()) + ": " + f.reason)
-            << "\n";
+        err << spectrum::escape_name(f.path.substr(state.chn_dir.size())) << ": "
+            << spectrum::escape_controls(f.reason) << "\n";
     return report.skipped.empty() ? 0 : 1;
 }
 

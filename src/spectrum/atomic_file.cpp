@@ -116,7 +116,7 @@ long temporary_owner(std::string_view name) {
 }
 
 std::string cannot_write_text(const std::filesystem::path& target, int error) {
-    return "cannot write " + utf8_path(target) + ": " + std::strerror(error);
+    return "cannot write " + escape_name(utf8_path(target)) + ": " + std::strerror(error);
 }
 
 [[noreturn]] void cannot_write(const std::filesystem::path& target, int error) {
@@ -277,7 +277,7 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
     const TargetInfo old = ops_.inspect(target);
     // Writing the file in place would have failed; replacing it would lose what protects it.
     if (old.read_only)
-        raise(ErrorKind::cannot_write, utf8_path(target.filename()) + " is read-only");
+        raise(ErrorKind::cannot_write, escape_name(utf8_path(target.filename())) + " is read-only");
 
     std::filesystem::path temporary;
     int fd = -1;
@@ -353,7 +353,7 @@ std::vector<std::string> ReplaceGroup::commit() {
         const int error = errno != 0 ? errno : EIO;
         for (std::size_t i = 0; i < files.size(); ++i)
             if (errors[i].empty() && files[i].target.parent_path() == folder)
-                errors[i] = "cannot write " + utf8_path(files[i].target) +
+                errors[i] = "cannot write " + escape_name(utf8_path(files[i].target)) +
                             " safely: the new file is in place, but its folder could not be put "
                             "on the disk: " +
                             std::strerror(error);

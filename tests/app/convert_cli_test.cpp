@@ -187,6 +187,30 @@ TEST(ConvertCli, NamesWithColonsBackslashesAndNewlinesStayWhole) {
     EXPECT_EQ(dotted.status, 0) << dotted.err;
 }
 
+TEST(ConvertCli, NamesThatLookAlikeWhenPrintedRawPrintApart) {
+    if (spectrum::native_path_rules == spectrum::PathRules::windows)
+        GTEST_SKIP() << "such names are not allowed on Windows";
+    brandel::test_support::TempDir src, out;
+    const std::string newline = src.write("a\nb.TXT", "not a report\r\n");
+    const std::string backslash_n = src.write("a\\nb.TXT", "not a report\r\n");
+    const std::string reversed = src.write("evil\u202Etxt.TXT", "not a report\r\n");
+
+    CliRun r = run({"--type", "canberra-txt", "--out", out.dir(), newline, backslash_n, reversed});
+    const std::string reason = ": header key \"Channel No\" not found; it fits no layout\n";
+    EXPECT_EQ(r.err, src.dir() + "a\\nb.TXT" + reason + src.dir() + "a\\\\nb.TXT" + reason +
+                         src.dir() + "evil\\u202etxt.TXT" + reason + "converted 0 of 3 files\n");
+
+    // A name inside a reason is escaped once, as the name before it is.
+    std::filesystem::create_directory(out.path() / "a\\b.chn");
+    tools::SourceParams p;
+    p.channels = 16;
+    const std::string good =
+        src.write("a\\b.TXT", tools::make_source(tools::Layout::canberra_txt, p));
+    CliRun blocked = run({"--type", "canberra-txt", "--out", out.dir(), good});
+    EXPECT_EQ(blocked.err.substr(0, blocked.err.find('\n')),
+              src.dir() + "a\\\\b.TXT: cannot write " + out.dir() + "a\\\\b.chn: Is a directory");
+}
+
 // One argument of a shell command line: POSIX shells take single quotes; Windows takes double
 // quotes, inside which backslashes before the closing quote must be doubled.
 std::string shell_quoted(const std::string& arg) {
