@@ -59,8 +59,10 @@ struct Options {
     std::vector<std::string> files;
 };
 
+// The message quotes the arguments as given, so it is escaped as a name is: an argument holding a
+// line break or a terminal's control sequence stays one visible word.
 int usage_error(std::ostream& err, const std::string& message) {
-    err << "brandel-convert: " << message << "\n\n" << usage_text;
+    err << "brandel-convert: " << spectrum::escape_name(message) << "\n\n" << usage_text;
     return 2;
 }
 
@@ -276,7 +278,8 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
     try {
         names = list_files(o.list_dir, "*.chn");
     } catch (const std::exception& e) {
-        err << o.list_dir << ": " << e.what() << "\n";
+        err << spectrum::escape_name(o.list_dir) << ": " << spectrum::escape_controls(e.what())
+            << "\n";
         return 1;
     }
     ListHost host(o.list_dir, std::move(names));

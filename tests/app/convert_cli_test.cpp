@@ -58,6 +58,31 @@ TEST(ConvertCli, UsageErrorsExitWithTwo) {
     }
 }
 
+TEST(ConvertCli, UsageErrorsShowTheArgumentsEscaped) {
+    brandel::test_support::TempDir dir;
+    const std::string file = dir.write("a.txt", "x");
+    struct Case {
+        std::vector<std::string> args;
+        std::string first_line;
+    };
+    const std::vector<Case> cases = {
+        {{"--type", "0", "--out", "no\nsuch", file}, "no such folder no\\nsuch"},
+        {{"--list", "x\ny"}, "no such folder x\\ny"},
+        {{"--type", "0", "--out", "gone\x1b[2J\r", file}, "no such folder gone\\x1b[2J\\r"},
+        {{"--type", "bad\u202Etype", file}, "unknown type bad\\u202etype"},
+        {{"--bogus\tx"}, "unknown option --bogus\\tx"},
+    };
+    for (const Case& c : cases) {
+        CliRun r = run(c.args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "brandel-convert: " + c.first_line);
+    }
+    if (spectrum::native_path_rules == spectrum::PathRules::posix) {
+        CliRun r = run({"--type", "0", "--out", "no\\nsuch", file});
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "brandel-convert: no such folder no\\\\nsuch");
+    }
+}
+
 TEST(ConvertCli, HelpAndVersionGoToStandardOutput) {
     CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
