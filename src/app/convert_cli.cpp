@@ -276,7 +276,7 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
         return usage_error(err, "no such folder " + o.list_dir);
     std::vector<std::string> names;
     try {
-        names = list_files(o.list_dir, "*.chn");
+        names = list_entries(o.list_dir, "*.chn");
     } catch (const std::exception& e) {
         err << spectrum::escape_name(o.list_dir) << ": " << spectrum::escape_controls(e.what())
             << "\n";

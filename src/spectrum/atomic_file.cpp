@@ -123,6 +123,17 @@ std::string cannot_write_text(const std::filesystem::path& target, int error) {
     raise(ErrorKind::cannot_write, cannot_write_text(target, error));
 }
 
+// A file that cannot be made in its folder for want of permission, or on a file system mounted
+// read-only, fails because of the folder: the reason names the folder ("cannot write into c19/").
+[[noreturn]] void cannot_create(const std::filesystem::path& target, int error) {
+    if (error != EACCES && error != EPERM && error != EROFS)
+        cannot_write(target, error);
+    const std::filesystem::path folder = target.parent_path();
+    const std::string shown = with_trailing_separator(folder.empty() ? "." : utf8_path(folder));
+    raise(ErrorKind::cannot_write,
+          "cannot write into " + escape_name(shown) + ": " + std::strerror(error));
+}
+
 void remove_temporary(const std::filesystem::path& temporary) {
     std::error_code ignored;
     std::filesystem::remove(temporary, ignored);
@@ -286,7 +297,7 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
         temporary = temporary_path(target);
         fd = open_exclusive(temporary, start_mode);
         if (fd < 0 && errno != EEXIST)
-            cannot_write(target, errno);
+            cannot_create(target, errno);
     }
     if (fd < 0)
         cannot_write(target, EEXIST);

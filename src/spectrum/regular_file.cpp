@@ -28,6 +28,12 @@ namespace {
         const std::filesystem::path folder = path.parent_path();
         *folder_missing = !folder.empty() && !std::filesystem::is_directory(folder, ec);
     }
+#ifndef _WIN32
+    // A name that is there but leads nowhere is told apart from a name that is not there.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        raise(ErrorKind::file_not_found, "a link to a file that does not exist");
+#endif
     raise(ErrorKind::file_not_found, "File does not exist.");
 }
 

@@ -468,6 +468,36 @@ TEST(ReplaceFile, AnotherUsersFileThatThisUserMayNotWriteIsRefused) {
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"mine.chn", "shared.chn"}));
 }
 
+TEST(ReplaceFile, FolderThatMayNotBeWrittenIsNamedAsTheCause) {
+    // Root writes into any folder, so the folder is root's and another user writes.
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "c19");
+    dir.write("c19/S0123.chn", "old");
+    const auto folder = dir.path() / "c19";
+    const auto expected = "cannot write into " + folder.string() + "/: Permission denied";
+    const bool root = ::geteuid() == 0;
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(folder.c_str(), root ? 0755 : 0555);
+    ::chmod((folder / "S0123.chn").c_str(), 0666);
+    auto attempt = [&] {
+        for (const char* name : {"S0123.chn", "new.chn"}) {
+            try {
+                replace_file(folder / name, small_chn());
+                return 1;
+            } catch (const SpectrumError& e) {
+                if (e.what() != expected)
+                    return 2;
+            }
+        }
+        return 0;
+    };
+    const int code = root ? as_other_user(attempt) : attempt();
+    ::chmod(folder.c_str(), 0755);
+    ASSERT_NE(code, 99) << "could not switch user";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(dir.read("c19/S0123.chn"), "old");
+}
+
 TEST(ReplaceGroup, FilesAreFlushedTogetherThenRenamedInOrderEachFailingAlone) {
     TempDir dir;
     dir.write("a.chn", "old a");

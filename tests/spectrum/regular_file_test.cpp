@@ -120,9 +120,15 @@ TEST(ReadRegularFile, MissingFileOrFolderIsTold) {
         }
         EXPECT_EQ(folder_missing, !folder_there) << path;
     }
-    // A dangling link is a missing file.
+    // A dangling link is a missing file, and says that it is a link.
     fs::create_symlink("nowhere", dir.path() / "dangling.TXT");
-    EXPECT_THROW(read_regular_file((dir.path() / "dangling.TXT").string(), 1000), SpectrumError);
+    try {
+        read_regular_file((dir.path() / "dangling.TXT").string(), 1000);
+        ADD_FAILURE() << "read a dangling link";
+    } catch (const SpectrumError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::file_not_found);
+        EXPECT_STREQ(e.what(), "a link to a file that does not exist");
+    }
 }
 
 }  // namespace
