@@ -21,6 +21,7 @@
 #endif
 
 #include "spectrum/errors.hpp"
+#include "spectrum/file_access.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::spectrum {
@@ -241,16 +242,17 @@ TargetInfo FileOps::inspect(const std::filesystem::path& target) {
 }
 
 bool FileOps::keep_permissions(int fd, const std::filesystem::path& temporary,
-                               const TargetInfo& old) {
+                               const std::filesystem::path& target, const TargetInfo& old) {
 #ifdef _WIN32
-    (void)fd;
-    return old.permissions == 0 ||
-           SetFileAttributesW(temporary.c_str(), static_cast<DWORD>(old.permissions)) != 0;
+    return copy_access(fd, temporary, target) &&
+           (old.permissions == 0 ||
+            SetFileAttributesW(temporary.c_str(), static_cast<DWORD>(old.permissions)) != 0);
 #else
-    (void)temporary;
-    // The owner and group go first (a change of owner clears the set-id bits). Only root may
-    // give a file away, and a user only to a group of theirs; where it cannot, the new file is
-    // this user's, with the old permissions.
+    // The owner and group go first (a change of owner clears the set-id bits and capabilities).
+    // Only root may give a file away, and a user only to a group of theirs; where it cannot, the
+    // new file is this user's, with the old permissions. The access list and the other
+    // attributes follow while the file is still this user's alone, and the permission bits
+    // last.
     const auto owner = static_cast<uid_t>(old.owner);
     const auto group = static_cast<gid_t>(old.group);
     if (old.owner >= 0 && old.group >= 0 && (owner != ::geteuid() || group != ::getegid()) &&
@@ -258,6 +260,8 @@ bool FileOps::keep_permissions(int fd, const std::filesystem::path& temporary,
         const int ignored = ::fchown(fd, static_cast<uid_t>(-1), group);
         (void)ignored;
     }
+    if (!copy_access(fd, temporary, target))
+        return false;
     const auto mode = static_cast<mode_t>(old.permissions & 07777);
     if (::fchmod(fd, mode) == 0)
         return true;
@@ -292,7 +296,9 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
 
     std::filesystem::path temporary;
     int fd = -1;
-    const unsigned long start_mode = old.is_file ? (old.permissions & 0777) : 0666;
+    // A file that replaces another is this user's alone until it has the old one's access list
+    // and permissions: no one denied by them can open it in between.
+    const unsigned long start_mode = old.is_file ? 0600 : 0666;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = temporary_path(target);
         fd = open_exclusive(temporary, start_mode);
@@ -307,7 +313,7 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
         remove_temporary(temporary);
         cannot_write(target, error);
     };
-    if (old.is_file && !ops_.keep_permissions(fd, temporary, old))
+    if (old.is_file && !ops_.keep_permissions(fd, temporary, target, old))
         fail(errno != 0 ? errno : EPERM);
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t left = bytes.size();

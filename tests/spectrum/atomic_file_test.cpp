@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "other_user.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
 #include "temp_dir.hpp"
@@ -21,6 +22,7 @@
 namespace brandel::spectrum {
 namespace {
 
+using test_support::as_other_user;
 using test_support::TempDir;
 
 // The bytes of a small CHN file: four channels, 560 bytes.
@@ -419,19 +421,6 @@ TEST(ReplaceFile, RootKeepsTheOwnerOfAnotherUsersFile) {
     EXPECT_EQ(st.st_gid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
     EXPECT_EQ(dir.read("S0123.chn"), small_chn());
-}
-
-// Runs `body` in a child process as another user; its return value is the child's exit code.
-int as_other_user(const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(99);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
 }
 
 TEST(ReplaceFile, AnotherUsersFileThatThisUserMayNotWriteIsRefused) {
