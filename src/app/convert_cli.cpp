@@ -59,8 +59,10 @@ struct Options {
     std::vector<std::string> files;
 };
 
+// The message quotes the arguments as given, so it is escaped as a name is: an argument holding a
+// line break or a terminal's control sequence stays one visible word.
 int usage_error(std::ostream& err, const std::string& message) {
-    err << "brandel-convert: " << message << "\n\n" << usage_text;
+    err << "brandel-convert: " << spectrum::escape_name(message) << "\n\n" << usage_text;
     return 2;
 }
 
@@ -153,13 +155,13 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
         convert_paths(state, o.files, [&](int done, int all, const std::string& name) {
             if (show_progress)
                 err << "\rconverting " << done + 1 << " of " << all << ": "
-                    << spectrum::escape_controls(name) << "\x1b[K" << std::flush;
+                    << spectrum::escape_name(name) << "\x1b[K" << std::flush;
             return true;
         });
     if (show_progress)
         err << "\r\x1b[K" << std::flush;
     for (const FileFailure& f : report.failures)
-        err << spectrum::escape_controls(f.path + ": " + f.reason) << "\n";
+        err << spectrum::escape_name(f.path) << ": " << spectrum::escape_controls(f.reason) << "\n";
     if (!report.failures.empty())
         err << "converted " << report.converted << " of " << report.selected << " files\n";
     return report.failures.empty() ? 0 : 1;
@@ -211,7 +213,7 @@ bool print_info(const std::string& path, std::int16_t org_type, spectrum::State&
                 result.reason += "; " + fits_text(r.fits);
         }
     }
-    out << spectrum::escape_controls(path) << '\t' << (fits.empty() ? "none" : fits) << '\t';
+    out << spectrum::escape_name(path) << '\t' << (fits.empty() ? "none" : fits) << '\t';
     if (!result.complete()) {
         out << "error\t" << spectrum::escape_controls(result.reason) << '\n';
         return false;
@@ -274,9 +276,10 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
         return usage_error(err, "no such folder " + o.list_dir);
     std::vector<std::string> names;
     try {
-        names = list_files(o.list_dir, "*.chn");
+        names = list_entries(o.list_dir, "*.chn");
     } catch (const std::exception& e) {
-        err << o.list_dir << ": " << e.what() << "\n";
+        err << spectrum::escape_name(o.list_dir) << ": " << spectrum::escape_controls(e.what())
+            << "\n";
         return 1;
     }
     ListHost host(o.list_dir, std::move(names));
@@ -285,8 +288,8 @@ int list(const Options& o, std::ostream& out, std::ostream& err) {
     out << listing::listing_text(host.listing_grid(),
                                  o.csv ? listing::TableText::csv : listing::TableText::tab);
     for (const FileFailure& f : report.skipped)
-        err << spectrum::escape_controls(f.path.substr(state.chn_dir.size()) + ": " + f.reason)
-            << "\n";
+        err << spectrum::escape_name(f.path.substr(state.chn_dir.size())) << ": "
+            << spectrum::escape_controls(f.reason) << "\n";
     return report.skipped.empty() ? 0 : 1;
 }
 

@@ -213,8 +213,9 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
         const auto earlier = output.empty() ? written.end() : written.find(output_key(output));
         if (earlier != written.end()) {
             ahead.skip();
-            pending.push_back({path, file_name_of(output) + " was already written from " +
-                                         earlier->second + " in this batch"});
+            pending.push_back(
+                {path, spectrum::escape_name(file_name_of(output)) + " was already written from " +
+                           spectrum::escape_name(earlier->second) + " in this batch"});
             continue;
         }
         const std::size_t before = group.size();
@@ -249,7 +250,8 @@ std::string summary_text(const BatchReport& report) {
             break;
         }
         // One failure, one line, whatever its name holds.
-        text += "\n" + spectrum::escape_controls(file_name_of(f.path) + ": " + f.reason);
+        text += "\n" + spectrum::escape_name(file_name_of(f.path)) + ": " +
+                spectrum::escape_controls(f.reason);
     }
     return text;
 }

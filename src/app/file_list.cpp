@@ -99,6 +99,13 @@ std::vector<std::string> list_files(const std::string& folder, std::string_view 
         });
 }
 
+std::vector<std::string> list_entries(const std::string& folder, std::string_view pattern) {
+    return folder_names(
+        folder, [pattern](const std::filesystem::directory_entry&, const std::string& name) {
+            return !spectrum::is_temporary_name(name) && matches_pattern(name, pattern);
+        });
+}
+
 std::vector<std::string> list_folders(const std::string& folder) {
     return folder_names(folder,
                         [](const std::filesystem::directory_entry& entry, const std::string&) {

@@ -20,6 +20,13 @@ bool name_less(std::string_view a, std::string_view b);
 /// Raises std::filesystem::filesystem_error when the folder cannot be read.
 std::vector<std::string> list_files(const std::string& folder, std::string_view pattern);
 
+/// Every entry of a folder (UTF-8 path) whose name matches the pattern, whatever it is: a regular
+/// file, a folder, a FIFO, a socket, a device or a link that leads nowhere, sorted by name_less;
+/// hidden files and our own temporary files are left out. A listing reads each of them and
+/// reports those it cannot read, so that nothing named like a CHN file is passed over in silence.
+/// Raises std::filesystem::filesystem_error when the folder cannot be read.
+std::vector<std::string> list_entries(const std::string& folder, std::string_view pattern);
+
 /// The subfolders of a folder (UTF-8 path), sorted by name_less, hidden ones left out.
 /// Raises std::filesystem::filesystem_error when the folder cannot be read.
 std::vector<std::string> list_folders(const std::string& folder);

@@ -18,7 +18,7 @@ constexpr std::size_t message_lines = 30;
 
 // A file's name as a message shows it: on one line, whatever it holds.
 std::string file_name_of(const std::string& path) {
-    return spectrum::escape_controls(spectrum::file_name_of(path));
+    return spectrum::escape_name(spectrum::file_name_of(path));
 }
 
 // The main window's and the grid window's busy pointers, shown while a listing runs and
@@ -88,7 +88,7 @@ ListingReport build_listing(State& state, ListingHost& host) {
 }
 
 std::string listing_status(const ListingReport& report, const std::string& folder) {
-    const std::string shown = spectrum::escape_controls(folder);
+    const std::string shown = spectrum::escape_name(folder);
     if (report.listed == 0 && report.skipped.empty() && !report.cancelled)
         return "No CHN files in " + shown + ".";
     std::string text =

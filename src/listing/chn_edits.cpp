@@ -66,9 +66,9 @@ int days_in_month(int month, int year) {
     return month == 2 && leap ? 29 : days[static_cast<std::size_t>(month - 1)];
 }
 
+// A file's name as a message shows it: on one line, whatever it holds.
 std::string file_name_of(const std::string& path) {
-    std::size_t sep = path.find_last_of("/\\");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
+    return spectrum::escape_name(spectrum::file_name_of(path));
 }
 
 // Text for a message: control characters written as escapes, so that a comment holding a line

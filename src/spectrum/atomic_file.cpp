@@ -21,6 +21,7 @@
 #endif
 
 #include "spectrum/errors.hpp"
+#include "spectrum/file_access.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::spectrum {
@@ -116,11 +117,22 @@ long temporary_owner(std::string_view name) {
 }
 
 std::string cannot_write_text(const std::filesystem::path& target, int error) {
-    return "cannot write " + utf8_path(target) + ": " + std::strerror(error);
+    return "cannot write " + escape_name(utf8_path(target)) + ": " + std::strerror(error);
 }
 
 [[noreturn]] void cannot_write(const std::filesystem::path& target, int error) {
     raise(ErrorKind::cannot_write, cannot_write_text(target, error));
+}
+
+// A file that cannot be made in its folder for want of permission, or on a file system mounted
+// read-only, fails because of the folder: the reason names the folder ("cannot write into c19/").
+[[noreturn]] void cannot_create(const std::filesystem::path& target, int error) {
+    if (error != EACCES && error != EPERM && error != EROFS)
+        cannot_write(target, error);
+    const std::filesystem::path folder = target.parent_path();
+    const std::string shown = with_trailing_separator(folder.empty() ? "." : utf8_path(folder));
+    raise(ErrorKind::cannot_write,
+          "cannot write into " + escape_name(shown) + ": " + std::strerror(error));
 }
 
 void remove_temporary(const std::filesystem::path& temporary) {
@@ -230,16 +242,17 @@ TargetInfo FileOps::inspect(const std::filesystem::path& target) {
 }
 
 bool FileOps::keep_permissions(int fd, const std::filesystem::path& temporary,
-                               const TargetInfo& old) {
+                               const std::filesystem::path& target, const TargetInfo& old) {
 #ifdef _WIN32
-    (void)fd;
-    return old.permissions == 0 ||
-           SetFileAttributesW(temporary.c_str(), static_cast<DWORD>(old.permissions)) != 0;
+    return copy_access(fd, temporary, target) &&
+           (old.permissions == 0 ||
+            SetFileAttributesW(temporary.c_str(), static_cast<DWORD>(old.permissions)) != 0);
 #else
-    (void)temporary;
-    // The owner and group go first (a change of owner clears the set-id bits). Only root may
-    // give a file away, and a user only to a group of theirs; where it cannot, the new file is
-    // this user's, with the old permissions.
+    // The owner and group go first (a change of owner clears the set-id bits and capabilities).
+    // Only root may give a file away, and a user only to a group of theirs; where it cannot, the
+    // new file is this user's, with the old permissions. The access list and the other
+    // attributes follow while the file is still this user's alone, and the permission bits
+    // last.
     const auto owner = static_cast<uid_t>(old.owner);
     const auto group = static_cast<gid_t>(old.group);
     if (old.owner >= 0 && old.group >= 0 && (owner != ::geteuid() || group != ::getegid()) &&
@@ -247,6 +260,8 @@ bool FileOps::keep_permissions(int fd, const std::filesystem::path& temporary,
         const int ignored = ::fchown(fd, static_cast<uid_t>(-1), group);
         (void)ignored;
     }
+    if (!copy_access(fd, temporary, target))
+        return false;
     const auto mode = static_cast<mode_t>(old.permissions & 07777);
     if (::fchmod(fd, mode) == 0)
         return true;
@@ -277,16 +292,18 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
     const TargetInfo old = ops_.inspect(target);
     // Writing the file in place would have failed; replacing it would lose what protects it.
     if (old.read_only)
-        raise(ErrorKind::cannot_write, utf8_path(target.filename()) + " is read-only");
+        raise(ErrorKind::cannot_write, escape_name(utf8_path(target.filename())) + " is read-only");
 
     std::filesystem::path temporary;
     int fd = -1;
-    const unsigned long start_mode = old.is_file ? (old.permissions & 0777) : 0666;
+    // A file that replaces another is this user's alone until it has the old one's access list
+    // and permissions: no one denied by them can open it in between.
+    const unsigned long start_mode = old.is_file ? 0600 : 0666;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = temporary_path(target);
         fd = open_exclusive(temporary, start_mode);
         if (fd < 0 && errno != EEXIST)
-            cannot_write(target, errno);
+            cannot_create(target, errno);
     }
     if (fd < 0)
         cannot_write(target, EEXIST);
@@ -296,7 +313,7 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
         remove_temporary(temporary);
         cannot_write(target, error);
     };
-    if (old.is_file && !ops_.keep_permissions(fd, temporary, old))
+    if (old.is_file && !ops_.keep_permissions(fd, temporary, target, old))
         fail(errno != 0 ? errno : EPERM);
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t left = bytes.size();
@@ -353,7 +370,7 @@ std::vector<std::string> ReplaceGroup::commit() {
         const int error = errno != 0 ? errno : EIO;
         for (std::size_t i = 0; i < files.size(); ++i)
             if (errors[i].empty() && files[i].target.parent_path() == folder)
-                errors[i] = "cannot write " + utf8_path(files[i].target) +
+                errors[i] = "cannot write " + escape_name(utf8_path(files[i].target)) +
                             " safely: the new file is in place, but its folder could not be put "
                             "on the disk: " +
                             std::strerror(error);

@@ -44,10 +44,12 @@ class FileOps {
     virtual bool flush_folder(const std::filesystem::path& folder);
     /// Describes what has the target's name now.
     virtual TargetInfo inspect(const std::filesystem::path& target);
-    /// Gives the new file, still open as `fd` under `temporary`, the permissions (and where it
-    /// can, the owner) of the file it replaces; returns false on failure (errno set).
+    /// Gives the new file, still open as `fd` under `temporary`, the permissions of the file
+    /// `target` that it replaces, described by `old`: where it can, its owner; its access list and
+    /// extended attributes (on Windows its attributes and access list, see copy_access); and its
+    /// permission bits. Returns false on failure (errno set).
     virtual bool keep_permissions(int fd, const std::filesystem::path& temporary,
-                                  const TargetInfo& old);
+                                  const std::filesystem::path& target, const TargetInfo& old);
 
     bool flushes() const { return flush_; }
 
@@ -61,7 +63,8 @@ FileOps& system_file_ops();
 /// Replaces `target` with exactly `bytes`. They are written whole under a temporary name in the
 /// target's folder, put on the disk, and then renamed over the target, whose folder is put on
 /// the disk in turn: after a crash or a power cut the old file or the whole new one is there.
-/// A target that is read-only is refused; a replaced file keeps its permissions; a symbolic link
+/// A target that is read-only is refused; a replaced file keeps its permissions, access list and
+/// extended attributes; a symbolic link
 /// in the target's place is replaced, not followed. On any failure the temporary file is removed,
 /// the old target keeps its bytes, and a cannot-write error names the target and why.
 void replace_file(const std::filesystem::path& target, std::string_view bytes,

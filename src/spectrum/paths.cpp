@@ -31,7 +31,7 @@ void split_path(std::string_view path, std::string& drive, std::string& director
     std::string_view base = name.substr(0, dot);
     if (base.empty())
         raise(ErrorKind::invalid_name,
-              "cannot name the output file: \"" + std::string(name) + "\" has no base name");
+              "cannot name the output file: \"" + escape_name(name, rules) + "\" has no base name");
 
     drive = has_drive ? std::string(path.substr(0, colon)) : std::string();
     if (f != std::string_view::npos && l > f)
@@ -93,14 +93,27 @@ std::size_t utf8_sequence(std::string_view s, char32_t& code) {
     return length;
 }
 
-}  // namespace
+// Whether a character is written as an escape: the C0 and C1 controls, the line and paragraph
+// separators, and the characters that change the direction in which a terminal lays out what
+// follows them (marks, embeddings, overrides and isolates), which could make a name read as
+// another.
+bool is_escaped_character(char32_t code) {
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x061C || code == 0x200E ||
+           code == 0x200F || code == 0x2028 || code == 0x2029 ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
 
-std::string escape_controls(std::string_view text) {
+std::string escaped(std::string_view text, bool escape_backslash) {
     static constexpr char hex[] = "0123456789abcdef";
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\\' && escape_backslash) {
+            out += "\\\\";
+            ++i;
+            continue;
+        }
         if (c >= 0x20 && c < 0x7F) {
             out.push_back(static_cast<char>(c));
             ++i;
@@ -118,7 +131,7 @@ std::string escape_controls(std::string_view text) {
             out.push_back(hex[c >> 4]);
             out.push_back(hex[c & 0xF]);
             ++i;
-        } else if (code <= 0x9F || code == 0x2028 || code == 0x2029) {
+        } else if (is_escaped_character(code)) {
             out += "\\u";
             for (int shift = 12; shift >= 0; shift -= 4)
                 out.push_back(hex[(code >> shift) & 0xF]);
@@ -129,6 +142,16 @@ std::string escape_controls(std::string_view text) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string escape_controls(std::string_view text) {
+    return escaped(text, false);
+}
+
+std::string escape_name(std::string_view name, PathRules rules) {
+    return escaped(name, rules == PathRules::posix);
 }
 
 std::filesystem::path fs_path(std::string_view utf8) {

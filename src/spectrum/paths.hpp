@@ -44,11 +44,21 @@ std::string file_name_of(std::string_view path, PathRules rules = native_path_ru
 /// The folder path with one separator at its end ("/data" gives "/data/", "/" stays).
 std::string with_trailing_separator(std::string path, PathRules rules = native_path_rules);
 
-/// Text (a file name, a reason naming one) as a message or a terminal may show it on one line:
-/// control characters are escaped ("\n" for a newline, "\t", "\r", "\x1b" for others, "\u0085"
-/// for the control characters above 0x7F and the line and paragraph separators), and bytes that
-/// are not UTF-8 show as "\xff". Everything else is kept as it is.
+/// Text of a message (a reason) as a terminal may show it on one line and in the order it is
+/// written: control characters are escaped ("\n" for a newline, "\t", "\r", "\x1b" for others,
+/// "\u0085" for the control characters above 0x7F, the line and paragraph separators, and the
+/// marks and overrides of text direction such as "\u202e"), and bytes that are not UTF-8 show as
+/// "\xff". Everything else is kept, a backslash too: the names a reason holds were escaped by
+/// escape_name when they were put in, and a field it quotes shows its control characters as
+/// escapes already.
 std::string escape_controls(std::string_view text);
+
+/// A file name or path (or a word of the command line) as a message shows it: escaped as
+/// escape_controls escapes, and under the POSIX rules a backslash is written "\\", so that a name
+/// holding a newline ("a\nb") and one holding a backslash and an "n" ("a\\nb") print apart.
+/// Under the Windows rules a backslash separates folders and no name can hold a control
+/// character, so it stays as it is ("C:\data\x.TXT").
+std::string escape_name(std::string_view name, PathRules rules = native_path_rules);
 
 /// The key under which the platform's file system tells names apart: on Windows names that
 /// differ only in case are one file, so the key is the name upper-cased; elsewhere it is the name.

@@ -28,6 +28,12 @@ namespace {
         const std::filesystem::path folder = path.parent_path();
         *folder_missing = !folder.empty() && !std::filesystem::is_directory(folder, ec);
     }
+#ifndef _WIN32
+    // A name that is there but leads nowhere is told apart from a name that is not there.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        raise(ErrorKind::file_not_found, "a link to a file that does not exist");
+#endif
     raise(ErrorKind::file_not_found, "File does not exist.");
 }
 
@@ -132,12 +138,16 @@ std::optional<FileVersion> file_version(const std::string& utf8_path) {
 
 namespace {
 
-// Reads up to `size` bytes, again when a signal interrupts; 0 at the end of the file.
+// Reads up to `size` bytes, again when a signal interrupts; 0 at the end of the file. The file
+// is read without waiting: a file of a pseudo file system that says it is regular may have no
+// data to give now (/proc/kmsg), and it fails instead of stopping the caller.
 std::size_t read_some(int fd, char* into, std::size_t size) {
     for (;;) {
         const ssize_t n = ::read(fd, into, size);
         if (n >= 0)
             return static_cast<std::size_t>(n);
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            raise(ErrorKind::unreadable, "cannot read the file: it would wait for more data");
         if (errno != EINTR)
             cannot("cannot read the file", errno);
     }
@@ -179,12 +189,10 @@ std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
         not_regular();
     if (static_cast<unsigned long long>(st.st_size) > limit)
         too_large(limit);
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
-    // Read to the end, which may lie past the size seen (a file still growing), but never past
-    // the limit.
+    // Read to the end, which may lie past the size seen (a file still growing, or a pseudo file
+    // that says it holds nothing, as /proc/self/status does), but never past the limit. The file
+    // stays non-blocking: a regular file's data are always there to read.
     std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
     std::size_t got = 0;
     while (got < bytes.size()) {

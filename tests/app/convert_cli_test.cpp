@@ -58,6 +58,31 @@ TEST(ConvertCli, UsageErrorsExitWithTwo) {
     }
 }
 
+TEST(ConvertCli, UsageErrorsShowTheArgumentsEscaped) {
+    brandel::test_support::TempDir dir;
+    const std::string file = dir.write("a.txt", "x");
+    struct Case {
+        std::vector<std::string> args;
+        std::string first_line;
+    };
+    const std::vector<Case> cases = {
+        {{"--type", "0", "--out", "no\nsuch", file}, "no such folder no\\nsuch"},
+        {{"--list", "x\ny"}, "no such folder x\\ny"},
+        {{"--type", "0", "--out", "gone\x1b[2J\r", file}, "no such folder gone\\x1b[2J\\r"},
+        {{"--type", "bad\u202Etype", file}, "unknown type bad\\u202etype"},
+        {{"--bogus\tx"}, "unknown option --bogus\\tx"},
+    };
+    for (const Case& c : cases) {
+        CliRun r = run(c.args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "brandel-convert: " + c.first_line);
+    }
+    if (spectrum::native_path_rules == spectrum::PathRules::posix) {
+        CliRun r = run({"--type", "0", "--out", "no\\nsuch", file});
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "brandel-convert: no such folder no\\\\nsuch");
+    }
+}
+
 TEST(ConvertCli, HelpAndVersionGoToStandardOutput) {
     CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -185,6 +210,30 @@ TEST(ConvertCli, NamesWithColonsBackslashesAndNewlinesStayWhole) {
     CliRun dotted = run({"--type", "canberra-txt", "--out", out.dir(), "./12:30 run.TXT"});
     std::filesystem::current_path(here);
     EXPECT_EQ(dotted.status, 0) << dotted.err;
+}
+
+TEST(ConvertCli, NamesThatLookAlikeWhenPrintedRawPrintApart) {
+    if (spectrum::native_path_rules == spectrum::PathRules::windows)
+        GTEST_SKIP() << "such names are not allowed on Windows";
+    brandel::test_support::TempDir src, out;
+    const std::string newline = src.write("a\nb.TXT", "not a report\r\n");
+    const std::string backslash_n = src.write("a\\nb.TXT", "not a report\r\n");
+    const std::string reversed = src.write("evil\u202Etxt.TXT", "not a report\r\n");
+
+    CliRun r = run({"--type", "canberra-txt", "--out", out.dir(), newline, backslash_n, reversed});
+    const std::string reason = ": header key \"Channel No\" not found; it fits no layout\n";
+    EXPECT_EQ(r.err, src.dir() + "a\\nb.TXT" + reason + src.dir() + "a\\\\nb.TXT" + reason +
+                         src.dir() + "evil\\u202etxt.TXT" + reason + "converted 0 of 3 files\n");
+
+    // A name inside a reason is escaped once, as the name before it is.
+    std::filesystem::create_directory(out.path() / "a\\b.chn");
+    tools::SourceParams p;
+    p.channels = 16;
+    const std::string good =
+        src.write("a\\b.TXT", tools::make_source(tools::Layout::canberra_txt, p));
+    CliRun blocked = run({"--type", "canberra-txt", "--out", out.dir(), good});
+    EXPECT_EQ(blocked.err.substr(0, blocked.err.find('\n')),
+              src.dir() + "a\\\\b.TXT: cannot write " + out.dir() + "a\\\\b.chn: Is a directory");
 }
 
 // One argument of a shell command line: POSIX shells take single quotes; Windows takes double

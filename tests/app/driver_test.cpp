@@ -244,10 +244,11 @@ TEST(DriverSummary, EachFailureIsOneLineWhateverItsNameHolds) {
               "Converted 3 of 5 selected files.\n"
               "\na\\nConverted 5 of 5 selected files.TXT: bad"
               "\nb\\r\\x1b[2K.TXT: cannot write /y/b\\r\\x1b[2K.chn: no");
-    // A backslash is part of a name on POSIX systems, a separator on Windows.
+    // A backslash is part of a name on POSIX systems, so it is escaped there, and a separator on
+    // Windows.
     report.failures = {{"/x/ab\\cd.TXT", "bad"}};
     const bool posix = spectrum::native_path_rules == spectrum::PathRules::posix;
-    EXPECT_NE(summary_text(report).find(posix ? "\nab\\cd.TXT: bad" : "\ncd.TXT: bad"),
+    EXPECT_NE(summary_text(report).find(posix ? "\nab\\\\cd.TXT: bad" : "\ncd.TXT: bad"),
               std::string::npos);
 }
 

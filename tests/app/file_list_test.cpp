@@ -93,5 +93,18 @@ TEST_F(FolderListing, MissingFolderRaises) {
     EXPECT_THROW(list_folders(gone), std::filesystem::filesystem_error);
 }
 
+TEST_F(FolderListing, EntriesOfEveryKindAreListedByName) {
+    // Folders and links that lead nowhere are entries too; hidden and temporary files are not.
+    std::filesystem::create_directory(dir.path() / "d.TXT");
+    Names expected{"a.txt", "b.TXT", "d.TXT", "sub.txt"};
+#ifndef _WIN32
+    std::filesystem::create_symlink("nowhere", dir.path() / "e.txt");
+    dir.write(".hidden.txt", "x");
+    expected = {"a.txt", "b.TXT", "d.TXT", "e.txt", "sub.txt"};
+#endif
+    EXPECT_EQ(list_entries(folder(), "*.txt"), expected);
+    EXPECT_EQ(list_files(folder(), "*.txt"), (Names{"a.txt", "b.TXT"}));
+}
+
 }  // namespace
 }  // namespace brandel::app

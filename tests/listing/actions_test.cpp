@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -13,6 +15,13 @@
 #include "spectrum/chn_file.hpp"
 #include "spectrum/text.hpp"
 #include "temp_dir.hpp"
+
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 namespace brandel::listing {
 namespace {
@@ -415,6 +424,38 @@ TEST(ListCommand, UnreadableFilesAndMissingFolders) {
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.out.empty());
 }
+
+#ifndef _WIN32
+TEST(ListCommand, EntriesThatAreNoRegularFilesAreReportedNotPassedOver) {
+    TempDir dir;
+    dir.write("a.chn", standard("Co-60").bytes());
+    ASSERT_EQ(::mkfifo((dir.path() / "b.chn").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.path() / "c.chn");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, (dir.path() / "d.chn").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_symlink("nowhere.chn", dir.path() / "e.chn");
+    std::filesystem::create_symlink("a.chn", dir.path() / "f.CHN");
+    std::filesystem::create_symlink("c.chn", dir.path() / "g.chn");
+
+    Cli r = run({"--list", dir.path().string()});
+    ::close(sock);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "b.chn: not a regular file\n"
+              "c.chn: not a regular file\n"
+              "d.chn: not a regular file\n"
+              "e.chn: a link to a file that does not exist\n"
+              "g.chn: not a regular file\n");
+    // The files that read are listed all the same, a link to one among them.
+    const std::string rows = r.out.substr(r.out.find('\n') + 1);
+    EXPECT_EQ(rows.substr(0, 11), "1\ta       \t");
+    EXPECT_EQ(rows.substr(rows.find('\n') + 1, 11), "2\tf       \t");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+}
+#endif
 
 }  // namespace
 }  // namespace brandel::listing

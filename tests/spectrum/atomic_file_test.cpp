@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "other_user.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
 #include "temp_dir.hpp"
@@ -21,6 +22,7 @@
 namespace brandel::spectrum {
 namespace {
 
+using test_support::as_other_user;
 using test_support::TempDir;
 
 // The bytes of a small CHN file: four channels, 560 bytes.
@@ -421,19 +423,6 @@ TEST(ReplaceFile, RootKeepsTheOwnerOfAnotherUsersFile) {
     EXPECT_EQ(dir.read("S0123.chn"), small_chn());
 }
 
-// Runs `body` in a child process as another user; its return value is the child's exit code.
-int as_other_user(const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(99);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
-}
-
 TEST(ReplaceFile, AnotherUsersFileThatThisUserMayNotWriteIsRefused) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "switching to another user needs root";
@@ -466,6 +455,36 @@ TEST(ReplaceFile, AnotherUsersFileThatThisUserMayNotWriteIsRefused) {
     EXPECT_EQ(dir.read("shared.chn"), small_chn());
     EXPECT_EQ(mode_of(dir.path() / "shared.chn"), 0666u);
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"mine.chn", "shared.chn"}));
+}
+
+TEST(ReplaceFile, FolderThatMayNotBeWrittenIsNamedAsTheCause) {
+    // Root writes into any folder, so the folder is root's and another user writes.
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "c19");
+    dir.write("c19/S0123.chn", "old");
+    const auto folder = dir.path() / "c19";
+    const auto expected = "cannot write into " + folder.string() + "/: Permission denied";
+    const bool root = ::geteuid() == 0;
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(folder.c_str(), root ? 0755 : 0555);
+    ::chmod((folder / "S0123.chn").c_str(), 0666);
+    auto attempt = [&] {
+        for (const char* name : {"S0123.chn", "new.chn"}) {
+            try {
+                replace_file(folder / name, small_chn());
+                return 1;
+            } catch (const SpectrumError& e) {
+                if (e.what() != expected)
+                    return 2;
+            }
+        }
+        return 0;
+    };
+    const int code = root ? as_other_user(attempt) : attempt();
+    ::chmod(folder.c_str(), 0755);
+    ASSERT_NE(code, 99) << "could not switch user";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(dir.read("c19/S0123.chn"), "old");
 }
 
 TEST(ReplaceGroup, FilesAreFlushedTogetherThenRenamedInOrderEachFailingAlone) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "spectrum/errors.hpp"
 #include "spectrum/paths.hpp"
+#include "spectrum/text.hpp"
 
 namespace brandel::spectrum {
 namespace {
@@ -110,6 +112,50 @@ TEST(EscapeControls, OneNameStaysOnOneLine) {
              {"ab\\cd.TXT", "ab\\cd.TXT"},
          })
         EXPECT_EQ(escape_controls(row.text), row.shown) << row.text;
+}
+
+TEST(EscapeControls, MarksOfTextDirectionAreEscapedAndOtherCharactersKept) {
+    // An override or an isolate makes a terminal lay out what follows it in another order:
+    // "evil" U+202E "txt.exe" shows as "evilexe.txt".
+    for (char32_t mark : {0x202A, 0x202B, 0x202C, 0x202D, 0x202E, 0x2066, 0x2067, 0x2068, 0x2069,
+                          0x200E, 0x200F, 0x061C}) {
+        const std::string text = "evil" + to_utf8(std::u32string(1, mark)) + "txt.exe";
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(mark));
+        EXPECT_EQ(escape_controls(text), "evil" + std::string(escape) + "txt.exe");
+        EXPECT_EQ(escape_name(text), escape_controls(text));
+    }
+    // Their neighbours stay: a joiner inside an emoji, a narrow no-break space, Arabic letters.
+    for (char32_t kept : {0x200D, 0x202F, 0x2065, 0x206A, 0x061B, 0x0627}) {
+        const std::string text = "a" + to_utf8(std::u32string(1, kept)) + "b";
+        EXPECT_EQ(escape_controls(text), text) << static_cast<unsigned>(kept);
+    }
+}
+
+TEST(EscapeName, BackslashIsEscapedWhereItCanBeInAName) {
+    // A newline, and a backslash before an "n": two names, two texts.
+    EXPECT_EQ(escape_name("a\nb.TXT", PathRules::posix), "a\\nb.TXT");
+    EXPECT_EQ(escape_name("a\\nb.TXT", PathRules::posix), "a\\\\nb.TXT");
+    EXPECT_EQ(escape_name("ab\\cd.TXT", PathRules::posix), "ab\\\\cd.TXT");
+    EXPECT_EQ(escape_name("/data/\\\\x1b\x1b", PathRules::posix), "/data/\\\\\\\\x1b\\x1b");
+    // On Windows a backslash separates folders and names hold no control characters.
+    EXPECT_EQ(escape_name("C:\\data\\x.TXT", PathRules::windows), "C:\\data\\x.TXT");
+    EXPECT_EQ(escape_name("\\\\server\\share\\n.TXT", PathRules::windows),
+              "\\\\server\\share\\n.TXT");
+    EXPECT_EQ(escape_name("C:\\a\tb\u202e.TXT", PathRules::windows), "C:\\a\\tb\\u202e.TXT");
+    // Text of a message keeps its backslashes: its names and quoted fields are escaped already.
+    EXPECT_EQ(escape_controls("start date '\\x00' is not a date"),
+              "start date '\\x00' is not a date");
+}
+
+TEST(SplitPath, NameWithoutBaseNameIsReportedEscaped) {
+    std::string drive, directory, base, extension;
+    try {
+        split_path("/data/.\n\\x", drive, directory, base, extension, posix);
+        ADD_FAILURE() << "split a name without base name";
+    } catch (const SpectrumError& e) {
+        EXPECT_STREQ(e.what(), "cannot name the output file: \".\\n\\\\x\" has no base name");
+    }
 }
 
 TEST(SplitPath, FoldersGetOneTrailingSeparator) {

@@ -81,6 +81,46 @@ TEST(ReadRegularFile, FilesThatAreNotRegularAreRefusedWithoutWaiting) {
     ::close(sock);
 }
 
+TEST(ReadRegularFile, FifoThatAWriterHoldsOpenIsRefusedWithoutWaiting) {
+    TempDir dir;
+    const fs::path fifo = dir.path() / "held.TXT";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    // A reader and a writer elsewhere keep it open: opening it would not wait, reading would.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(error_in_child(fifo.string()), "not a regular file");
+    ::close(writer);
+    ::close(reader);
+}
+
+TEST(ReadRegularFile, PseudoFilesThatSayTheyHoldNothingAreReadOrFailWithoutWaiting) {
+    // The kernel's log says it is a regular file of size 0 and waits in read for the next
+    // message; it fails at once instead.
+    const int probe = ::open("/proc/kmsg", O_RDONLY | O_NONBLOCK);
+    struct stat st {};
+    if (probe < 0 || ::fstat(probe, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (probe >= 0)
+            ::close(probe);
+        GTEST_SKIP() << "/proc/kmsg is not a readable regular file here";
+    }
+    ::close(probe);
+    EXPECT_EQ(error_in_child("/proc/kmsg"), "cannot read the file: it would wait for more data");
+}
+
+TEST(ReadRegularFile, PseudoFileOfSizeZeroIsReadWhole) {
+    if (!fs::exists("/proc/self/status"))
+        GTEST_SKIP() << "no /proc here";
+    struct stat st {};
+    ASSERT_EQ(::stat("/proc/self/status", &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    const std::string text = read_regular_file("/proc/self/status", 1 << 20);
+    EXPECT_EQ(text.substr(0, 5), "Name:");
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_THROW(read_regular_file("/proc/self/status", 16), SpectrumError);
+}
+
 TEST(ReadRegularFile, SizeLimitHoldsBeforeReading) {
     TempDir dir;
     const std::string path = dir.write("big.TXT", "");
@@ -120,9 +160,15 @@ TEST(ReadRegularFile, MissingFileOrFolderIsTold) {
         }
         EXPECT_EQ(folder_missing, !folder_there) << path;
     }
-    // A dangling link is a missing file.
+    // A dangling link is a missing file, and says that it is a link.
     fs::create_symlink("nowhere", dir.path() / "dangling.TXT");
-    EXPECT_THROW(read_regular_file((dir.path() / "dangling.TXT").string(), 1000), SpectrumError);
+    try {
+        read_regular_file((dir.path() / "dangling.TXT").string(), 1000);
+        ADD_FAILURE() << "read a dangling link";
+    } catch (const SpectrumError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::file_not_found);
+        EXPECT_STREQ(e.what(), "a link to a file that does not exist");
+    }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // Files on Windows: names outside the system's ANSI code page go through the wide API, the
-// read-only attribute stops a replace, the other attributes survive it, and folders are reached
+// read-only attribute stops a replace, the other attributes and the access list survive it, and
+// folders are reached
 // through drive letters, either separator, and the "\\?\" and UNC forms.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <aclapi.h>
 
 #include <filesystem>
 #include <string>
@@ -83,6 +86,80 @@ TEST(WindowsFiles, ReplacedFileKeepsItsHiddenAndArchiveAttributes) {
     EXPECT_TRUE(kept & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(kept & FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_FALSE(kept & FILE_ATTRIBUTE_READONLY);
+}
+
+// The well-known group of guests, whose entries no file has unless it is given one.
+struct Guests {
+    PSID sid = nullptr;
+    Guests() {
+        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+        AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_GUESTS, 0, 0,
+                                 0, 0, 0, 0, &sid);
+    }
+    ~Guests() { FreeSid(sid); }
+    Guests(const Guests&) = delete;
+    Guests& operator=(const Guests&) = delete;
+};
+
+// Whether the file's access list has an entry of its own (not inherited) that lets guests in.
+bool lets_guests_in(const std::string& utf8) {
+    Guests guests;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(fs_path(utf8).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool found = false;
+    for (DWORD i = 0; list != nullptr && i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(list, i, &entry))
+            continue;
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        found = found || (header->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                          (header->AceFlags & INHERITED_ACE) == 0 &&
+                          EqualSid(&static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart, guests.sid));
+    }
+    LocalFree(descriptor);
+    return found;
+}
+
+// Adds an entry that lets guests read the file.
+void let_guests_read(const std::string& utf8) {
+    Guests guests;
+    std::wstring name = fs_path(utf8).wstring();
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW(name.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &list, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPLICIT_ACCESS_W access{};
+    access.grfAccessPermissions = GENERIC_READ;
+    access.grfAccessMode = GRANT_ACCESS;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    access.Trustee.ptstrName = static_cast<LPWSTR>(guests.sid);
+    PACL extended = nullptr;
+    EXPECT_EQ(SetEntriesInAclW(1, &access, list, &extended), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, extended, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalFree(extended);
+    LocalFree(descriptor);
+}
+
+TEST(WindowsFiles, ReplacedFileKeepsTheOwnEntriesOfItsAccessList) {
+    TempDir dir;
+    const std::string path = dir.dir() + "S0123.chn";
+    replace_file(fs_path(path), "old bytes");
+    let_guests_read(path);
+    if (!lets_guests_in(path))
+        GTEST_SKIP() << "this file system keeps no access lists";
+    replace_file(fs_path(path), "new bytes");
+    EXPECT_EQ(read_back(path), "new bytes");
+    EXPECT_TRUE(lets_guests_in(path));
+    // A file of the folder that was not given the entry has none.
+    replace_file(fs_path(dir.dir() + "other.chn"), "new bytes");
+    EXPECT_FALSE(lets_guests_in(dir.dir() + "other.chn"));
 }
 
 TEST(WindowsFiles, FoldersAreReachedThroughEitherSeparatorAndTheLongPathForm) {
