@@ -1,0 +1,56 @@
+#include "gui/grid_view.hpp"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QString>
+
+namespace brandel::gui {
+
+namespace {
+
+// The widest the FileName column grows to fit long names, in characters.
+constexpr int widest_name = 40;
+
+}  // namespace
+
+GridView::GridView(QWidget* parent) : QTableWidget(parent) {
+    setObjectName("MSFlexGrid1");
+    // The cells are blank-padded texts: a fixed-pitch font keeps their columns lined up.
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The current cell shows by its focus frame only, so that the edited cell's colour stays
+    // visible.
+    setSelectionMode(QAbstractItemView::NoSelection);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    grid_ = std::make_unique<TableGrid>(*this);
+}
+
+GridView::~GridView() = default;
+
+void GridView::fit_columns() {
+    resizeColumnsToContents();
+    const QFontMetrics metrics(font());
+    const int widest = metrics.horizontalAdvance(QString(widest_name, QLatin1Char('0'))) +
+                       2 * metrics.averageCharWidth();
+    if (columnCount() > 1 && columnWidth(1) > widest)
+        setColumnWidth(1, widest);
+}
+
+int GridView::width_for_all_columns() const {
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < columnCount(); ++c)
+        width += columnWidth(c);
+    return width;
+}
+
+int GridView::height_for_rows(int rows) const {
+    return horizontalHeader()->sizeHint().height() + rows * verticalHeader()->defaultSectionSize() +
+           2 * frameWidth();
+}
+
+}  // namespace brandel::gui
