@@ -58,6 +58,10 @@ void EditCellBox::clear() {
     Text1->setEnabled(false);
 }
 
+bool EditCellBox::editing() const {
+    return Text1->isEnabled();
+}
+
 void EditCellBox::follow_cell(int row, int col, bool focus_box) {
     TableGrid& grid = view_.grid();
     // No repainting while the cells change.

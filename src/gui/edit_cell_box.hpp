@@ -34,6 +34,9 @@ class EditCellBox final : public QGroupBox {
     /// Nothing is being edited: the box and the label are empty, the box disabled.
     void clear();
 
+    /// Whether an editable cell is the one being edited.
+    bool editing() const;
+
     /// The cell last clicked, as column and row; (0, 0) until the first click.
     int last_cell_col() const { return last_cell_col_; }
     int last_cell_row() const { return last_cell_row_; }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -142,6 +143,20 @@ void Form2::Form_Load() {
 
 void Form2::MSFlexGrid1_Click(int row, int col) {
     Frame1->follow_cell(row, col, true);
+}
+
+void Form2::reject() {
+    if (actions_->may_close())
+        QDialog::reject();
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    // Escape first undoes the cell in the box; pressed once more it must not throw edits away.
+    if (event->matches(QKeySequence::Cancel) && (Frame1->editing() || actions_->has_edits())) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form2::fit_window() {

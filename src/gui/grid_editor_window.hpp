@@ -8,6 +8,7 @@
 #include "listing/grid.hpp"
 #include "listing/listing.hpp"
 
+class QKeyEvent;
 class QLabel;
 
 namespace brandel::gui {
@@ -49,7 +50,13 @@ class Form2 : public QDialog {
     int last_cell_col() const;
     int last_cell_row() const;
 
+  public slots:
+    /// Closing by any way (the title bar, File > Close, Escape) asks first when the grid holds
+    /// edits that are not saved.
+    void reject() override;
+
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

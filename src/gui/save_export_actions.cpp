@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "gui/table_grid.hpp"
-#include "listing/chn_edits.hpp"
 #include "listing/listing_text.hpp"
 #include "spectrum/atomic_file.hpp"
 #include "spectrum/paths.hpp"
@@ -88,20 +87,57 @@ void SaveExportActions::save_edits() {
         message("No Date, Time or comment cell holds an edit to save.");
         return;
     }
-    const QString text = QString::fromStdString(listing::confirmation_text(edits));
-    const bool savable = std::any_of(edits.begin(), edits.end(),
-                                     [](const FileEdits& e) { return e.problem.empty(); });
-    if (!savable) {
-        QMessageBox box(QMessageBox::Warning, "Brandel", text, QMessageBox::Ok, &window_);
-        box.exec();
+    if (none_savable(edits))
         return;
-    }
-    QMessageBox confirm(QMessageBox::Question, "Brandel", text,
+    QMessageBox confirm(QMessageBox::Question, "Brandel",
+                        QString::fromStdString(listing::confirmation_text(edits)),
                         QMessageBox::Save | QMessageBox::Cancel, &window_);
     confirm.setDefaultButton(QMessageBox::Cancel);
-    if (confirm.exec() != QMessageBox::Save)
-        return;
+    if (confirm.exec() == QMessageBox::Save)
+        write_edits(edits);
+}
 
+bool SaveExportActions::has_edits() const {
+    return listing_ != nullptr && !listing::collect_edits(grid_, *listing_).empty();
+}
+
+bool SaveExportActions::may_close() {
+    if (listing_ == nullptr)
+        return true;
+    const std::vector<FileEdits> edits = listing::collect_edits(grid_, *listing_);
+    if (edits.empty())
+        return true;
+    QMessageBox ask(QMessageBox::Question, "Brandel", "Save edits to the CHN files?",
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, &window_);
+    ask.setInformativeText(QString::fromStdString(listing::edits_list_text(edits)));
+    ask.setDefaultButton(QMessageBox::Cancel);
+    ask.setEscapeButton(QMessageBox::Cancel);
+    switch (ask.exec()) {
+        case QMessageBox::Save:
+            if (none_savable(edits))
+                return false;
+            write_edits(edits);
+            return true;
+        case QMessageBox::Discard:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Says so when none of the edits can be saved.
+bool SaveExportActions::none_savable(const std::vector<FileEdits>& edits) {
+    if (std::any_of(edits.begin(), edits.end(),
+                    [](const FileEdits& e) { return e.problem.empty(); }))
+        return false;
+    QMessageBox box(QMessageBox::Warning, "Brandel",
+                    QString::fromStdString(listing::confirmation_text(edits)), QMessageBox::Ok,
+                    &window_);
+    box.exec();
+    return true;
+}
+
+void SaveExportActions::write_edits(const std::vector<FileEdits>& edits) {
     const std::vector<SaveResult> results = listing::save_edits(edits);
     // What the grid shows is what the files now hold.
     if (remake_listing_)

@@ -4,7 +4,9 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
+#include "listing/chn_edits.hpp"
 #include "listing/listing.hpp"
 
 class QAction;
@@ -42,11 +44,20 @@ class SaveExportActions final : public QObject {
     /// The grid as CSV into a file the user chooses.
     void export_listing();
 
+    /// Whether a Date, Time or comment cell holds an edit that is not in its file.
+    bool has_edits() const;
+    /// Whether the window may close. With edits in the grid, the user is asked first: Save
+    /// writes them (the window stays open when none of them can be saved), Discard drops them,
+    /// Cancel keeps the window open.
+    bool may_close();
+
   signals:
     /// A line for the window's status line.
     void status(const QString& text);
 
   private:
+    void write_edits(const std::vector<listing::FileEdits>& edits);
+    bool none_savable(const std::vector<listing::FileEdits>& edits);
     void set_save_enabled(bool enabled);
     void message(const QString& text);
 

@@ -204,6 +204,13 @@ void set_comment(std::string& bytes, std::size_t data_end, std::u32string_view c
     }
 }
 
+std::size_t savable_files(const std::vector<FileEdits>& edits) {
+    std::size_t savable = 0;
+    for (const FileEdits& file : edits)
+        savable += file.problem.empty() ? 1 : 0;
+    return savable;
+}
+
 }  // namespace
 
 bool is_listing_date(std::u32string_view text) {
@@ -355,39 +362,43 @@ std::vector<SaveResult> save_edits(const std::vector<FileEdits>& edits, spectrum
 }
 
 std::string confirmation_text(const std::vector<FileEdits>& edits) {
-    std::size_t savable = 0;
-    for (const FileEdits& file : edits)
-        savable += file.problem.empty() ? 1 : 0;
+    const std::size_t savable = savable_files(edits);
+    if (savable == 0)
+        return edits_list_text(edits);
+    const std::string question =
+        savable == 1 ? "Save these edits into 1 CHN file?"
+                     : "Save these edits into " + std::to_string(savable) + " CHN files?";
+    return question + "\n\n" + edits_list_text(edits);
+}
+
+std::string edits_list_text(const std::vector<FileEdits>& edits) {
+    const std::size_t savable = savable_files(edits);
     std::string text;
-    if (savable > 0) {
-        text = savable == 1 ? "Save these edits into 1 CHN file?\n"
-                            : "Save these edits into " + std::to_string(savable) + " CHN files?\n";
-        std::size_t lines = 0;
-        for (const FileEdits& file : edits) {
-            if (!file.problem.empty())
-                continue;
-            if (lines >= message_lines) {
-                text += "\n... and more files.";
-                break;
-            }
-            text += "\n" + file_name_of(file.path) + "\n";
-            ++lines;
-            for (const FieldEdit& f : file.fields) {
-                const bool quoted = f.field == EditedField::comment;
-                // A comment as the file will hold it: characters code page 932 lacks show as "?".
-                const std::u32string stored =
-                    quoted ? spectrum::decode_cp932(encoded(f.new_text)) : f.new_text;
-                const std::string q = quoted ? "\"" : "";
-                text += "    " + std::string(field_caption(f.field)) + ": " + q +
-                        shown(f.old_text) + q + " \u2192 " + q + shown(stored) + q + "\n";
-            }
+    std::size_t lines = 0;
+    for (const FileEdits& file : edits) {
+        if (!file.problem.empty())
+            continue;
+        if (lines >= message_lines) {
+            text += "\n... and more files.";
+            break;
+        }
+        text += (lines == 0 ? "" : "\n") + file_name_of(file.path) + "\n";
+        ++lines;
+        for (const FieldEdit& f : file.fields) {
+            const bool quoted = f.field == EditedField::comment;
+            // A comment as the file will hold it: characters code page 932 lacks show as "?".
+            const std::u32string stored =
+                quoted ? spectrum::decode_cp932(encoded(f.new_text)) : f.new_text;
+            const std::string q = quoted ? "\"" : "";
+            text += "    " + std::string(field_caption(f.field)) + ": " + q + shown(f.old_text) +
+                    q + " \u2192 " + q + shown(stored) + q + "\n";
         }
     }
     if (savable < edits.size()) {
         text += savable > 0 ? "\nThese edits cannot be saved; correct them first, or they are "
                               "dropped when the listing is made again:\n"
                             : "None of the edits can be saved:\n";
-        std::size_t lines = 0;
+        lines = 0;
         for (const FileEdits& file : edits) {
             if (file.problem.empty())
                 continue;

@@ -81,6 +81,10 @@ std::vector<SaveResult> save_edits(const std::vector<FileEdits>& edits,
 /// text as the file will hold it), then the files that will not be saved and why.
 std::string confirmation_text(const std::vector<FileEdits>& edits);
 
+/// The edits alone, as the confirmation lists them: each file and field that will change, then
+/// the files that cannot be saved and why.
+std::string edits_list_text(const std::vector<FileEdits>& edits);
+
 /// The message after saving: the files saved, then the files not saved and why.
 std::string save_report_text(const std::vector<SaveResult>& results);
 

@@ -90,6 +90,27 @@ std::function<void(QWidget&)> press(QMessageBox::StandardButton button, QString*
     };
 }
 
+// Counts the modal dialogs that open while it lives, and closes each at once, so that a dialog
+// that should not have opened cannot hang the test.
+class ModalWatch {
+  public:
+    ModalWatch() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+                ++seen_;
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+            }
+        });
+        timer_.start(10);
+    }
+    int seen() const { return seen_; }
+
+  private:
+    QTimer timer_;
+    int seen_ = 0;
+};
+
 }  // namespace
 
 class GridEditorWindowTest : public QObject {
@@ -415,6 +436,115 @@ class GridEditorWindowTest : public QObject {
         second.show();
         QVERIFY(QTest::qWaitForWindowExposed(&second));
         QCOMPARE(second.size(), QSize(700, 450));
+    }
+
+    void escapeNeverClosesWhileACellIsEditedOrEditsArePending() {
+        list_folder({"a.chn", "b.chn"});
+        const ModalWatch watch;
+        // Escape in the box undoes the cell; once more, in the grid, it leaves the window open.
+        click(1, 7);
+        QTest::keyClicks(text, "x");
+        QTest::keyClick(text, Qt::Key_Escape);
+        QVERIFY(grid->hasFocus());
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(form->isVisible());
+
+        // An edit is pending, even on a read-only cell.
+        click(2, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "06Jul031");
+        QTest::keyClick(text, Qt::Key_Return);
+        QTest::keyClick(grid, Qt::Key_Home);
+        QVERIFY(!text->isEnabled());
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QTest::qWait(30);
+        QVERIFY(form->isVisible());
+        QCOMPARE(watch.seen(), 0);
+        QCOMPARE(cell(2, 4), QString("06Jul031"));
+
+        // With nothing edited and no cell in the box, Escape closes the window as before.
+        list_folder({"a.chn"});
+        click(1, 1);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(watch.seen(), 0);
+    }
+
+    void closingWithUnsavedEditsAsksSaveDiscardOrCancel() {
+        list_folder({"a.chn", "b.chn"});
+        click(2, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "Cs-137");
+
+        // The title bar's close button: Cancel is the default and keeps window and edits.
+        QString asked, details;
+        QMessageBox::StandardButtons buttons;
+        QAbstractButton* default_button = nullptr;
+        answer_dialogs({[&](QWidget& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            QVERIFY(box != nullptr);
+            asked = box->text();
+            details = box->informativeText();
+            buttons = box->standardButtons();
+            default_button = box->defaultButton();
+            QTest::keyClick(box, Qt::Key_Return);
+        }});
+        QVERIFY(!form->close());
+        QCOMPARE(asked, QString("Save edits to the CHN files?"));
+        QCOMPARE(details, QString("b.chn\n    comment: \"Co-60\" \u2192 \"Cs-137\""));
+        QCOMPARE(buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        QVERIFY(default_button != nullptr);
+        QCOMPARE(default_button->text(), QString("Cancel"));
+        QVERIFY(form->isVisible());
+        QCOMPARE(cell(2, 7).trimmed(), QString("Cs-137"));
+
+        // Discard closes without writing.
+        answer_dialogs({press(QMessageBox::Discard, &asked)});
+        QVERIFY(form->close());
+        QVERIFY(!form->isVisible());
+        QVERIFY(folder->read("b.chn") == original);
+    }
+
+    void closingCanSaveTheEditsFirst() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "Cs-137");
+        click(2, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "31Feb241");  // no date: cannot be saved
+
+        // File > Close, Save: the one savable edit is written, then the window closes.
+        QString asked, report;
+        answer_dialogs({press(QMessageBox::Save, &asked), press(QMessageBox::Ok, &report)});
+        QAction* close_action = nullptr;
+        for (QAction* a : form->findChildren<QAction*>())
+            if (a->text() == "Close")
+                close_action = a;
+        QVERIFY(close_action != nullptr);
+        close_action->trigger();
+        QCOMPARE(asked, QString("Save edits to the CHN files?"));
+        QVERIFY(report.startsWith("Saved the edits into 1 of 2 CHN files:\na.chn\n"));
+        QVERIFY(!form->isVisible());
+        spectrum::State s;
+        s.org_path = folder->dir() + "a.chn";
+        spectrum::read_chn(s);
+        QCOMPARE(spectrum::to_utf8(spectrum::trim_blanks(s.text_buf.view())),
+                 std::string("Cs-137"));
+        QVERIFY(folder->read("b.chn") == original);
+
+        // When none of the edits can be saved, Save says why and the window stays open.
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        click(1, 5);
+        text->selectAll();
+        QTest::keyClicks(text, "99");
+        QString why;
+        answer_dialogs({press(QMessageBox::Save, &asked), press(QMessageBox::Ok, &why)});
+        QVERIFY(!form->close());
+        QVERIFY(why.startsWith("None of the edits can be saved:\na.chn: start time '99'"));
+        QVERIFY(form->isVisible());
     }
 
   private:
