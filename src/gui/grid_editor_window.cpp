@@ -110,6 +110,8 @@ void Form2::listing_made(const QString& folder, const QString& status) {
     status_line_->setText(status);
     Frame1->clear();
     actions_->listing_made(folder);
+    // The rows of a new listing show nothing of an earlier one's marks.
+    MSFlexGrid1->clear_marks();
     TableGrid& grid = MSFlexGrid1->grid();
     if (listing_ != nullptr) {
         const int n = std::min(grid.rows() - 1, static_cast<int>(listing_->files.size()));

@@ -32,6 +32,15 @@ GridView::GridView(QWidget* parent) : QTableWidget(parent) {
 
 GridView::~GridView() = default;
 
+void GridView::clear_marks() {
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columnCount(); ++c)
+            if (QTableWidgetItem* cell = item(r, c)) {
+                cell->setBackground(QBrush());
+                cell->setToolTip(QString());
+            }
+}
+
 void GridView::fit_columns() {
     resizeColumnsToContents();
     const QFontMetrics metrics(font());

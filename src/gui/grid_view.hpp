@@ -21,6 +21,8 @@ class GridView final : public QTableWidget {
     TableGrid& grid() { return *grid_; }
     const TableGrid& grid() const { return *grid_; }
 
+    /// Every cell loses the colour and the tooltip it was given.
+    void clear_marks();
     /// Fits every column to its contents; the FileName column grows to a bounded width only.
     void fit_columns();
     /// The width the view needs to show every column without scrolling.

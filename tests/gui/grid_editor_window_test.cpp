@@ -547,6 +547,34 @@ class GridEditorWindowTest : public QObject {
         QVERIFY(form->isVisible());
     }
 
+    void aNewListingStartsFromCleanCells() {
+        list_folder({"a.chn", "b.chn", "c.chn"});
+        click(1, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "31Feb241");  // marked as no date, with the reason
+        click(3, 7);                         // green
+        QString asked;
+        answer_dialogs({press(QMessageBox::Discard, &asked)});
+        QVERIFY(form->close());
+
+        // Make on another folder: same rows, other files, nothing of the old marks.
+        list_folder({"d.chn", "e.chn"});
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        for (int r = 1; r <= 2; ++r)
+            for (int c = 0; c < 8; ++c) {
+                const QTableWidgetItem* item = grid->item(r - 1, c);
+                QVERIFY(item != nullptr);
+                const QBrush brush = item->background();
+                QVERIFY2(brush.style() == Qt::NoBrush || brush.color() == base(),
+                         qPrintable(QString("row %1, column %2").arg(r).arg(c)));
+                if (c != 1)
+                    QVERIFY(item->toolTip().isEmpty());
+            }
+        QCOMPARE(grid->item(0, 1)->toolTip(), QString("d.chn"));
+        QCOMPARE(green_cells(), 0);
+    }
+
   private:
     void click(int row, int col) {
         const QModelIndex index = grid->model()->index(row - 1, col);
