@@ -120,6 +120,7 @@ void Form2::listing_made(const QString& folder, const QString& status) {
                 file_name_of(listing_->files[static_cast<std::size_t>(r - 1)].path));
     }
     MSFlexGrid1->fit_columns();
+    MSFlexGrid1->show_first_column();
 }
 
 void Form2::save_edits() {
@@ -196,6 +197,8 @@ void Form2::showEvent(QShowEvent* event) {
         move(frame.topLeft());
     }
     QDialog::showEvent(event);
+    // The grid was filled while hidden, in a view too small for its current cell.
+    MSFlexGrid1->show_first_column();
 }
 
 void Form2::hideEvent(QHideEvent* event) {

@@ -6,6 +6,10 @@
 #include <QScrollBar>
 #include <QString>
 
+#include <algorithm>
+
+#include "listing/listing.hpp"
+
 namespace brandel::gui {
 
 namespace {
@@ -27,6 +31,10 @@ GridView::GridView(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
+    // Header texts end in blanks that may be cut; they show no ellipsis for it.
+    horizontalHeader()->setTextElideMode(Qt::ElideNone);
+    // The columns are wide: the view scrolls by pixels, so the scroll bar shows where it is.
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     grid_ = std::make_unique<TableGrid>(*this);
 }
 
@@ -48,6 +56,36 @@ void GridView::fit_columns() {
                        2 * metrics.averageCharWidth();
     if (columnCount() > 1 && columnWidth(1) > widest)
         setColumnWidth(1, widest);
+    comment_fitted_ = comment_least_ = comment_set_ = 0;
+    if (columnCount() == listing::listing_columns) {
+        comment_fitted_ = columnWidth(listing::comment_column);
+        comment_least_ = std::min(comment_fitted_, sizeHintForColumn(listing::comment_column));
+        comment_set_ = comment_fitted_;
+        fit_comment_column();
+    }
+}
+
+void GridView::show_first_column() {
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+}
+
+void GridView::resizeEvent(QResizeEvent* event) {
+    QTableWidget::resizeEvent(event);
+    fit_comment_column();
+}
+
+void GridView::fit_comment_column() {
+    const int col = listing::comment_column;
+    if (comment_fitted_ == 0 || columnCount() != listing::listing_columns ||
+        columnWidth(col) != comment_set_)
+        return;
+    int others = 0;
+    for (int c = 0; c < columnCount(); ++c)
+        others += c == col ? 0 : columnWidth(c);
+    const int width = std::clamp(viewport()->width() - others, comment_least_, comment_fitted_);
+    comment_set_ = width;
+    if (width != columnWidth(col))
+        setColumnWidth(col, width);
 }
 
 int GridView::width_for_all_columns() const {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -573,6 +574,57 @@ class GridEditorWindowTest : public QObject {
             }
         QCOMPARE(grid->item(0, 1)->toolTip(), QString("d.chn"));
         QCOMPARE(green_cells(), 0);
+    }
+
+    void opensAtItsFirstColumnWithoutAScrollBarForAFewPixels() {
+        settings->clear();
+        Form2 window;
+        folder = std::make_unique<test_support::TempDir>();
+        const std::string name(52, 'n');
+        folder->write(name + ".chn", chn_file(U"142337", U"Co-60"));
+        ListingState state;
+        window.set_listing(&state, {});
+        spectrum::State s;
+        s.org_path = folder->dir() + name + ".chn";
+        spectrum::read_chn(s);
+        add_listing_row(window.grid(), state, s, 0, spectrum::widen(name), true);
+        window.listing_made(QString::fromStdString(folder->path().string()), "1 CHN file");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* table = window.findChild<QTableWidget*>("MSFlexGrid1");
+        QScrollBar* bar = table->horizontalScrollBar();
+        // Too narrow for all columns: the view starts at "No", the current cell beside it.
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(table->visualRect(table->model()->index(0, 0)).left(), 0);
+        QCOMPARE(table->currentColumn(), 1);
+
+        auto columns = [table] {
+            int sum = 0;
+            for (int c = 0; c < 8; ++c)
+                sum += table->columnWidth(c);
+            return sum;
+        };
+        const QFontMetrics metrics(table->font());
+        const int comment_text = metrics.horizontalAdvance(table->item(0, 7)->text());
+        // Wide enough: every column at its fitted width, no scroll bar.
+        window.resize(window.width() + columns() - table->viewport()->width() + 50,
+                      window.height());
+        QTRY_COMPARE(bar->maximum(), 0);
+        const int all = columns();
+        QVERIFY(table->viewport()->width() >= all);
+        // A few pixels short: the comment column gives them up from its header's blanks.
+        window.resize(window.width() - (table->viewport()->width() - all) - 6, window.height());
+        QTRY_COMPARE(table->viewport()->width(), all - 6);
+        QTRY_COMPARE(bar->maximum(), 0);
+        QVERIFY(table->columnWidth(7) >= comment_text);
+        // Far too narrow: the texts are not cut, the view scrolls.
+        window.resize(window.width() - 200, window.height());
+        QTRY_VERIFY(bar->maximum() > 0);
+        QVERIFY(table->columnWidth(7) >= comment_text);
+        // Wide again: the column is back at its fitted width.
+        window.resize(window.width() + 400, window.height());
+        QTRY_COMPARE(columns(), all);
     }
 
   private:
