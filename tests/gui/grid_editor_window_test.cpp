@@ -481,22 +481,21 @@ class GridEditorWindowTest : public QObject {
         // The title bar's close button: Cancel is the default and keeps window and edits.
         QString asked, details;
         QMessageBox::StandardButtons buttons;
-        QAbstractButton* default_button = nullptr;
+        QString default_button;
         answer_dialogs({[&](QWidget& dialog) {
             auto* box = qobject_cast<QMessageBox*>(&dialog);
             QVERIFY(box != nullptr);
             asked = box->text();
             details = box->informativeText();
             buttons = box->standardButtons();
-            default_button = box->defaultButton();
+            default_button = box->defaultButton() ? box->defaultButton()->text() : QString();
             QTest::keyClick(box, Qt::Key_Return);
         }});
         QVERIFY(!form->close());
         QCOMPARE(asked, QString("Save edits to the CHN files?"));
         QCOMPARE(details, QString("b.chn\n    comment: \"Co-60\" \u2192 \"Cs-137\""));
         QCOMPARE(buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-        QVERIFY(default_button != nullptr);
-        QCOMPARE(default_button->text(), QString("Cancel"));
+        QCOMPARE(default_button, QString("Cancel"));
         QVERIFY(form->isVisible());
         QCOMPARE(cell(2, 7).trimmed(), QString("Cs-137"));
 
