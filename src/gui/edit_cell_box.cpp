@@ -94,6 +94,14 @@ void EditCellBox::follow_cell(int row, int col, bool focus_box) {
         Text1->setText(QString::fromStdU32String(grid.text()));
         loading_text_ = false;
         text_before_edit_ = Text1->text();
+        // A click into a comment takes its text, not the field's padding: what is typed then
+        // replaces the text, as typing on the cell from the keyboard does.
+        if (focus_box && col == comment_column) {
+            qsizetype end = text_before_edit_.size();
+            while (end > 0 && text_before_edit_.at(end - 1) == QLatin1Char(' '))
+                --end;
+            Text1->setSelection(0, static_cast<int>(end));
+        }
         show_cell_state(row, col, true);
     }
 

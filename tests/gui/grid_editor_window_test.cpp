@@ -626,6 +626,34 @@ class GridEditorWindowTest : public QObject {
         QTRY_COMPARE(columns(), all);
     }
 
+    void aClickIntoACommentSelectsItsTextWithoutThePadding() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 7);
+        QVERIFY(text->hasFocus());
+        QCOMPARE(text->selectedText(), QString("Co-60"));
+        QTest::keyClicks(text, "Cs-137");
+        QCOMPARE(cell(1, 7).trimmed(), QString("Cs-137"));
+        QCOMPARE(background(1, 7), light_green);  // it fits its file
+        QVERIFY(grid->item(0, 7)->toolTip().isEmpty());
+
+        // The keyboard gives the same cell.
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClicks(grid, "C");
+        QVERIFY(text->hasFocus());
+        QTest::keyClicks(text, "s-137");
+        QCOMPARE(cell(2, 7), QString("Cs-137"));
+
+        // An empty comment: nothing to select, the cursor at its start.
+        click(2, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "   ");
+        click(2, 1);
+        click(2, 7);
+        QVERIFY(!text->hasSelectedText());
+        QCOMPARE(text->cursorPosition(), 0);
+    }
+
   private:
     void click(int row, int col) {
         const QModelIndex index = grid->model()->index(row - 1, col);
