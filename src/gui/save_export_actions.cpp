@@ -144,9 +144,13 @@ void SaveExportActions::write_edits(const std::vector<FileEdits>& edits) {
         remake_listing_();
     const bool all =
         std::all_of(results.begin(), results.end(), [](const SaveResult& r) { return r.saved; });
-    QMessageBox box(all ? QMessageBox::NoIcon : QMessageBox::Warning, "Brandel",
-                    QString::fromStdString(listing::save_report_text(results)), QMessageBox::Ok,
-                    &window_);
+    QString report = QString::fromStdString(listing::save_report_text(results));
+    if (!all && remake_listing_)
+        report +=
+            "\n\nThe listing was made again from the files: it shows what they hold now, "
+            "without the edits that were not saved.";
+    QMessageBox box(all ? QMessageBox::NoIcon : QMessageBox::Warning, "Brandel", report,
+                    QMessageBox::Ok, &window_);
     box.exec();
 }
 

@@ -347,8 +347,7 @@ std::vector<SaveResult> save_edits(const std::vector<FileEdits>& edits, spectrum
             spectrum::FileStamp now;
             std::string bytes = spectrum::read_chn_bytes(file.path, now);
             if (now != file.stamp) {
-                result.reason =
-                    "it changed on disk since the listing was made; make the listing again";
+                result.reason = "it changed on disk since the listing was made";
                 continue;
             }
             apply_edits(bytes, file.fields);

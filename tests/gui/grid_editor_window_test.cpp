@@ -654,6 +654,24 @@ class GridEditorWindowTest : public QObject {
         QCOMPARE(text->cursorPosition(), 0);
     }
 
+    void aRefusedSaveSaysTheListingWasMadeAgain() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "06Jul031");
+        folder->write("a.chn", chn_file(U"142337", U"changed elsewhere"));
+        QString confirmation, report;
+        answer_dialogs({press(QMessageBox::Save, &confirmation), press(QMessageBox::Ok, &report)});
+        QTest::mouseClick(save_button(), Qt::LeftButton);
+        QCOMPARE(remakes, 1);
+        QCOMPARE(report, QString("Saved the edits into 0 of 1 CHN files.\n\nNot saved:\n"
+                                 "a.chn: it changed on disk since the listing was made\n\n"
+                                 "The listing was made again from the files: it shows what they "
+                                 "hold now, without the edits that were not saved."));
+        QCOMPARE(cell(1, 7).trimmed(), QString("changed elsewhere"));
+        QCOMPARE(cell(1, 4), QString("05Jul031"));
+    }
+
   private:
     void click(int row, int col) {
         const QModelIndex index = grid->model()->index(row - 1, col);
