@@ -187,21 +187,25 @@ void set_comment(std::string& bytes, std::size_t data_end, std::u32string_view c
         spectrum::raise(ErrorKind::cannot_write,
                         standard ? "the file has no complete trailer to hold the comment"
                                  : "the file has no complete comment block");
-    // The field keeps the padding the file uses: NUL bytes when it holds any, else blanks.
     const std::string_view old_field = std::string_view(bytes).substr(field_at, width);
-    const char pad = old_field.find('\0') != std::string_view::npos ? '\0' : ' ';
+    const std::size_t length_at = data_end + sample_desc_len_at;
+    const auto old_byte = static_cast<unsigned char>(standard ? bytes[length_at] : 0);
+    // The length byte gives the comment's own length, as other programs write it, a full field
+    // included; or it gives the whole field, 63 over a shorter blank-padded comment, as this
+    // program's converter writes it. It keeps that meaning.
+    const std::size_t old_length = old_field.find_last_not_of(std::string_view(" \0", 2)) + 1;
+    const bool true_length = standard && old_byte == old_length;
+    const bool whole_field = standard && old_byte == sample_desc_width && !true_length;
+    // The field keeps the padding the file uses: NUL bytes when it holds any, else blanks; a
+    // full field that other programs wrote gets theirs, NUL bytes.
+    const bool nul_padded =
+        old_field.find('\0') != std::string_view::npos || (old_length == width && true_length);
     std::string field = encoded(comment);
     const std::size_t length = field.size();
-    field.resize(width, pad);
+    field.resize(width, nul_padded ? '\0' : ' ');
     bytes.replace(field_at, width, field);
-    if (standard) {
-        // The length byte gives the description's length, unless the file says the whole field,
-        // as this program's converter writes it.
-        unsigned char& length_byte =
-            reinterpret_cast<unsigned char&>(bytes[data_end + sample_desc_len_at]);
-        if (length_byte != sample_desc_width)
-            length_byte = static_cast<unsigned char>(length);
-    }
+    if (standard && !whole_field)
+        bytes[length_at] = static_cast<char>(length);
 }
 
 std::size_t savable_files(const std::vector<FileEdits>& edits) {

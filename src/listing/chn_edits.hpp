@@ -60,7 +60,9 @@ std::vector<FileEdits> collect_edits(const Grid& grid, const ListingState& listi
 ///    field's last two bytes where the layout reads the whole time field.
 ///  - Comment: the trailer's sample description and its length byte (standard layout), or the
 ///    64-byte comment block (comment variant), encoded in code page 932 and padded as the file
-///    pads it (with NUL bytes or blanks).
+///    pads it (with NUL bytes or blanks). A length byte that gave the old comment's length in
+///    bytes (a full 63 included) gives the new one's; 63 over a shorter blank-padded comment,
+///    as the converter writes it, stays 63.
 /// Raises a cannot-write error, leaving `bytes` unchanged, when an edit cannot be stored.
 void apply_edits(std::string& bytes, const std::vector<FieldEdit>& edits);
 
