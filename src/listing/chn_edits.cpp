@@ -187,21 +187,32 @@ void set_comment(std::string& bytes, std::size_t data_end, std::u32string_view c
         spectrum::raise(ErrorKind::cannot_write,
                         standard ? "the file has no complete trailer to hold the comment"
                                  : "the file has no complete comment block");
-    // The field keeps the padding the file uses: NUL bytes when it holds any, else blanks.
     const std::string_view old_field = std::string_view(bytes).substr(field_at, width);
-    const char pad = old_field.find('\0') != std::string_view::npos ? '\0' : ' ';
+    const std::size_t length_at = data_end + sample_desc_len_at;
+    const auto old_byte = static_cast<unsigned char>(standard ? bytes[length_at] : 0);
+    // The length byte gives the comment's own length, as other programs write it, a full field
+    // included; or it gives the whole field, 63 over a shorter blank-padded comment, as this
+    // program's converter writes it. It keeps that meaning.
+    const std::size_t old_length = old_field.find_last_not_of(std::string_view(" \0", 2)) + 1;
+    const bool true_length = standard && old_byte == old_length;
+    const bool whole_field = standard && old_byte == sample_desc_width && !true_length;
+    // The field keeps the padding the file uses: NUL bytes when it holds any, else blanks; a
+    // full field that other programs wrote gets theirs, NUL bytes.
+    const bool nul_padded =
+        old_field.find('\0') != std::string_view::npos || (old_length == width && true_length);
     std::string field = encoded(comment);
     const std::size_t length = field.size();
-    field.resize(width, pad);
+    field.resize(width, nul_padded ? '\0' : ' ');
     bytes.replace(field_at, width, field);
-    if (standard) {
-        // The length byte gives the description's length, unless the file says the whole field,
-        // as this program's converter writes it.
-        unsigned char& length_byte =
-            reinterpret_cast<unsigned char&>(bytes[data_end + sample_desc_len_at]);
-        if (length_byte != sample_desc_width)
-            length_byte = static_cast<unsigned char>(length);
-    }
+    if (standard && !whole_field)
+        bytes[length_at] = static_cast<char>(length);
+}
+
+std::size_t savable_files(const std::vector<FileEdits>& edits) {
+    std::size_t savable = 0;
+    for (const FileEdits& file : edits)
+        savable += file.problem.empty() ? 1 : 0;
+    return savable;
 }
 
 }  // namespace
@@ -340,8 +351,7 @@ std::vector<SaveResult> save_edits(const std::vector<FileEdits>& edits, spectrum
             spectrum::FileStamp now;
             std::string bytes = spectrum::read_chn_bytes(file.path, now);
             if (now != file.stamp) {
-                result.reason =
-                    "it changed on disk since the listing was made; make the listing again";
+                result.reason = "it changed on disk since the listing was made";
                 continue;
             }
             apply_edits(bytes, file.fields);
@@ -355,39 +365,43 @@ std::vector<SaveResult> save_edits(const std::vector<FileEdits>& edits, spectrum
 }
 
 std::string confirmation_text(const std::vector<FileEdits>& edits) {
-    std::size_t savable = 0;
-    for (const FileEdits& file : edits)
-        savable += file.problem.empty() ? 1 : 0;
+    const std::size_t savable = savable_files(edits);
+    if (savable == 0)
+        return edits_list_text(edits);
+    const std::string question =
+        savable == 1 ? "Save these edits into 1 CHN file?"
+                     : "Save these edits into " + std::to_string(savable) + " CHN files?";
+    return question + "\n\n" + edits_list_text(edits);
+}
+
+std::string edits_list_text(const std::vector<FileEdits>& edits) {
+    const std::size_t savable = savable_files(edits);
     std::string text;
-    if (savable > 0) {
-        text = savable == 1 ? "Save these edits into 1 CHN file?\n"
-                            : "Save these edits into " + std::to_string(savable) + " CHN files?\n";
-        std::size_t lines = 0;
-        for (const FileEdits& file : edits) {
-            if (!file.problem.empty())
-                continue;
-            if (lines >= message_lines) {
-                text += "\n... and more files.";
-                break;
-            }
-            text += "\n" + file_name_of(file.path) + "\n";
-            ++lines;
-            for (const FieldEdit& f : file.fields) {
-                const bool quoted = f.field == EditedField::comment;
-                // A comment as the file will hold it: characters code page 932 lacks show as "?".
-                const std::u32string stored =
-                    quoted ? spectrum::decode_cp932(encoded(f.new_text)) : f.new_text;
-                const std::string q = quoted ? "\"" : "";
-                text += "    " + std::string(field_caption(f.field)) + ": " + q +
-                        shown(f.old_text) + q + " \u2192 " + q + shown(stored) + q + "\n";
-            }
+    std::size_t lines = 0;
+    for (const FileEdits& file : edits) {
+        if (!file.problem.empty())
+            continue;
+        if (lines >= message_lines) {
+            text += "\n... and more files.";
+            break;
+        }
+        text += (lines == 0 ? "" : "\n") + file_name_of(file.path) + "\n";
+        ++lines;
+        for (const FieldEdit& f : file.fields) {
+            const bool quoted = f.field == EditedField::comment;
+            // A comment as the file will hold it: characters code page 932 lacks show as "?".
+            const std::u32string stored =
+                quoted ? spectrum::decode_cp932(encoded(f.new_text)) : f.new_text;
+            const std::string q = quoted ? "\"" : "";
+            text += "    " + std::string(field_caption(f.field)) + ": " + q + shown(f.old_text) +
+                    q + " \u2192 " + q + shown(stored) + q + "\n";
         }
     }
     if (savable < edits.size()) {
         text += savable > 0 ? "\nThese edits cannot be saved; correct them first, or they are "
                               "dropped when the listing is made again:\n"
                             : "None of the edits can be saved:\n";
-        std::size_t lines = 0;
+        lines = 0;
         for (const FileEdits& file : edits) {
             if (file.problem.empty())
                 continue;

@@ -60,7 +60,9 @@ std::vector<FileEdits> collect_edits(const Grid& grid, const ListingState& listi
 ///    field's last two bytes where the layout reads the whole time field.
 ///  - Comment: the trailer's sample description and its length byte (standard layout), or the
 ///    64-byte comment block (comment variant), encoded in code page 932 and padded as the file
-///    pads it (with NUL bytes or blanks).
+///    pads it (with NUL bytes or blanks). A length byte that gave the old comment's length in
+///    bytes (a full 63 included) gives the new one's; 63 over a shorter blank-padded comment,
+///    as the converter writes it, stays 63.
 /// Raises a cannot-write error, leaving `bytes` unchanged, when an edit cannot be stored.
 void apply_edits(std::string& bytes, const std::vector<FieldEdit>& edits);
 
@@ -80,6 +82,10 @@ std::vector<SaveResult> save_edits(const std::vector<FileEdits>& edits,
 /// The confirmation before saving: each file and each field that will change (old -> new, the new
 /// text as the file will hold it), then the files that will not be saved and why.
 std::string confirmation_text(const std::vector<FileEdits>& edits);
+
+/// The edits alone, as the confirmation lists them: each file and field that will change, then
+/// the files that cannot be saved and why.
+std::string edits_list_text(const std::vector<FileEdits>& edits);
 
 /// The message after saving: the files saved, then the files not saved and why.
 std::string save_report_text(const std::vector<SaveResult>& results);

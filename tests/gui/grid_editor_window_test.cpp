@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -89,6 +90,27 @@ std::function<void(QWidget&)> press(QMessageBox::StandardButton button, QString*
         QTest::mouseClick(box->button(button), Qt::LeftButton);
     };
 }
+
+// Counts the modal dialogs that open while it lives, and closes each at once, so that a dialog
+// that should not have opened cannot hang the test.
+class ModalWatch {
+  public:
+    ModalWatch() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+                ++seen_;
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+            }
+        });
+        timer_.start(10);
+    }
+    int seen() const { return seen_; }
+
+  private:
+    QTimer timer_;
+    int seen_ = 0;
+};
 
 }  // namespace
 
@@ -415,6 +437,239 @@ class GridEditorWindowTest : public QObject {
         second.show();
         QVERIFY(QTest::qWaitForWindowExposed(&second));
         QCOMPARE(second.size(), QSize(700, 450));
+    }
+
+    void escapeNeverClosesWhileACellIsEditedOrEditsArePending() {
+        list_folder({"a.chn", "b.chn"});
+        const ModalWatch watch;
+        // Escape in the box undoes the cell; once more, in the grid, it leaves the window open.
+        click(1, 7);
+        QTest::keyClicks(text, "x");
+        QTest::keyClick(text, Qt::Key_Escape);
+        QVERIFY(grid->hasFocus());
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(form->isVisible());
+
+        // An edit is pending, even on a read-only cell.
+        click(2, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "06Jul031");
+        QTest::keyClick(text, Qt::Key_Return);
+        QTest::keyClick(grid, Qt::Key_Home);
+        QVERIFY(!text->isEnabled());
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QTest::qWait(30);
+        QVERIFY(form->isVisible());
+        QCOMPARE(watch.seen(), 0);
+        QCOMPARE(cell(2, 4), QString("06Jul031"));
+
+        // With nothing edited and no cell in the box, Escape closes the window as before.
+        list_folder({"a.chn"});
+        click(1, 1);
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(watch.seen(), 0);
+    }
+
+    void closingWithUnsavedEditsAsksSaveDiscardOrCancel() {
+        list_folder({"a.chn", "b.chn"});
+        click(2, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "Cs-137");
+
+        // The title bar's close button: Cancel is the default and keeps window and edits.
+        QString asked, details;
+        QMessageBox::StandardButtons buttons;
+        QString default_button;
+        answer_dialogs({[&](QWidget& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            QVERIFY(box != nullptr);
+            asked = box->text();
+            details = box->informativeText();
+            buttons = box->standardButtons();
+            default_button = box->defaultButton() ? box->defaultButton()->text() : QString();
+            QTest::keyClick(box, Qt::Key_Return);
+        }});
+        QVERIFY(!form->close());
+        QCOMPARE(asked, QString("Save edits to the CHN files?"));
+        QCOMPARE(details, QString("b.chn\n    comment: \"Co-60\" \u2192 \"Cs-137\""));
+        QCOMPARE(buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        QCOMPARE(default_button, QString("Cancel"));
+        QVERIFY(form->isVisible());
+        QCOMPARE(cell(2, 7).trimmed(), QString("Cs-137"));
+
+        // Discard closes without writing.
+        answer_dialogs({press(QMessageBox::Discard, &asked)});
+        QVERIFY(form->close());
+        QVERIFY(!form->isVisible());
+        QVERIFY(folder->read("b.chn") == original);
+    }
+
+    void closingCanSaveTheEditsFirst() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "Cs-137");
+        click(2, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "31Feb241");  // no date: cannot be saved
+
+        // File > Close, Save: the one savable edit is written, then the window closes.
+        QString asked, report;
+        answer_dialogs({press(QMessageBox::Save, &asked), press(QMessageBox::Ok, &report)});
+        QAction* close_action = nullptr;
+        for (QAction* a : form->findChildren<QAction*>())
+            if (a->text() == "Close")
+                close_action = a;
+        QVERIFY(close_action != nullptr);
+        close_action->trigger();
+        QCOMPARE(asked, QString("Save edits to the CHN files?"));
+        QVERIFY(report.startsWith("Saved the edits into 1 of 2 CHN files:\na.chn\n"));
+        QVERIFY(!form->isVisible());
+        spectrum::State s;
+        s.org_path = folder->dir() + "a.chn";
+        spectrum::read_chn(s);
+        QCOMPARE(spectrum::to_utf8(spectrum::trim_blanks(s.text_buf.view())),
+                 std::string("Cs-137"));
+        QVERIFY(folder->read("b.chn") == original);
+
+        // When none of the edits can be saved, Save says why and the window stays open.
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        click(1, 5);
+        text->selectAll();
+        QTest::keyClicks(text, "99");
+        QString why;
+        answer_dialogs({press(QMessageBox::Save, &asked), press(QMessageBox::Ok, &why)});
+        QVERIFY(!form->close());
+        QVERIFY(why.startsWith("None of the edits can be saved:\na.chn: start time '99'"));
+        QVERIFY(form->isVisible());
+    }
+
+    void aNewListingStartsFromCleanCells() {
+        list_folder({"a.chn", "b.chn", "c.chn"});
+        click(1, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "31Feb241");  // marked as no date, with the reason
+        click(3, 7);                         // green
+        QString asked;
+        answer_dialogs({press(QMessageBox::Discard, &asked)});
+        QVERIFY(form->close());
+
+        // Make on another folder: same rows, other files, nothing of the old marks.
+        list_folder({"d.chn", "e.chn"});
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        for (int r = 1; r <= 2; ++r)
+            for (int c = 0; c < 8; ++c) {
+                const QTableWidgetItem* item = grid->item(r - 1, c);
+                QVERIFY(item != nullptr);
+                const QBrush brush = item->background();
+                QVERIFY2(brush.style() == Qt::NoBrush || brush.color() == base(),
+                         qPrintable(QString("row %1, column %2").arg(r).arg(c)));
+                if (c != 1)
+                    QVERIFY(item->toolTip().isEmpty());
+            }
+        QCOMPARE(grid->item(0, 1)->toolTip(), QString("d.chn"));
+        QCOMPARE(green_cells(), 0);
+    }
+
+    void opensAtItsFirstColumnWithoutAScrollBarForAFewPixels() {
+        settings->clear();
+        Form2 window;
+        folder = std::make_unique<test_support::TempDir>();
+        const std::string name(52, 'n');
+        folder->write(name + ".chn", chn_file(U"142337", U"Co-60"));
+        ListingState state;
+        window.set_listing(&state, {});
+        spectrum::State s;
+        s.org_path = folder->dir() + name + ".chn";
+        spectrum::read_chn(s);
+        add_listing_row(window.grid(), state, s, 0, spectrum::widen(name), true);
+        window.listing_made(QString::fromStdString(folder->path().string()), "1 CHN file");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* table = window.findChild<QTableWidget*>("MSFlexGrid1");
+        QScrollBar* bar = table->horizontalScrollBar();
+        // Too narrow for all columns: the view starts at "No", the current cell beside it.
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(table->visualRect(table->model()->index(0, 0)).left(), 0);
+        QCOMPARE(table->currentColumn(), 1);
+
+        auto columns = [table] {
+            int sum = 0;
+            for (int c = 0; c < 8; ++c)
+                sum += table->columnWidth(c);
+            return sum;
+        };
+        const QFontMetrics metrics(table->font());
+        const int comment_text = metrics.horizontalAdvance(table->item(0, 7)->text());
+        // Wide enough: every column at its fitted width, no scroll bar.
+        window.resize(window.width() + columns() - table->viewport()->width() + 50,
+                      window.height());
+        QTRY_COMPARE(bar->maximum(), 0);
+        const int all = columns();
+        QVERIFY(table->viewport()->width() >= all);
+        // A few pixels short: the comment column gives them up from its header's blanks.
+        window.resize(window.width() - (table->viewport()->width() - all) - 6, window.height());
+        QTRY_COMPARE(table->viewport()->width(), all - 6);
+        QTRY_COMPARE(bar->maximum(), 0);
+        QVERIFY(table->columnWidth(7) >= comment_text);
+        // Far too narrow: the texts are not cut, the view scrolls.
+        window.resize(window.width() - 200, window.height());
+        QTRY_VERIFY(bar->maximum() > 0);
+        QVERIFY(table->columnWidth(7) >= comment_text);
+        // Wide again: the column is back at its fitted width.
+        window.resize(window.width() + 400, window.height());
+        QTRY_COMPARE(columns(), all);
+    }
+
+    void aClickIntoACommentSelectsItsTextWithoutThePadding() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 7);
+        QVERIFY(text->hasFocus());
+        QCOMPARE(text->selectedText(), QString("Co-60"));
+        QTest::keyClicks(text, "Cs-137");
+        QCOMPARE(cell(1, 7).trimmed(), QString("Cs-137"));
+        QCOMPARE(background(1, 7), light_green);  // it fits its file
+        QVERIFY(grid->item(0, 7)->toolTip().isEmpty());
+
+        // The keyboard gives the same cell.
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClicks(grid, "C");
+        QVERIFY(text->hasFocus());
+        QTest::keyClicks(text, "s-137");
+        QCOMPARE(cell(2, 7), QString("Cs-137"));
+
+        // An empty comment: nothing to select, the cursor at its start.
+        click(2, 7);
+        text->selectAll();
+        QTest::keyClicks(text, "   ");
+        click(2, 1);
+        click(2, 7);
+        QVERIFY(!text->hasSelectedText());
+        QCOMPARE(text->cursorPosition(), 0);
+    }
+
+    void aRefusedSaveSaysTheListingWasMadeAgain() {
+        list_folder({"a.chn", "b.chn"});
+        click(1, 4);
+        text->selectAll();
+        QTest::keyClicks(text, "06Jul031");
+        folder->write("a.chn", chn_file(U"142337", U"changed elsewhere"));
+        QString confirmation, report;
+        answer_dialogs({press(QMessageBox::Save, &confirmation), press(QMessageBox::Ok, &report)});
+        QTest::mouseClick(save_button(), Qt::LeftButton);
+        QCOMPARE(remakes, 1);
+        QCOMPARE(report, QString("Saved the edits into 0 of 1 CHN files.\n\nNot saved:\n"
+                                 "a.chn: it changed on disk since the listing was made\n\n"
+                                 "The listing was made again from the files: it shows what they "
+                                 "hold now, without the edits that were not saved."));
+        QCOMPARE(cell(1, 7).trimmed(), QString("changed elsewhere"));
+        QCOMPARE(cell(1, 4), QString("05Jul031"));
     }
 
   private:

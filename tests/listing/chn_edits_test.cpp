@@ -185,6 +185,85 @@ TEST(ApplyEdits, ForeignFileKeepsItsChannelOffsetPaddingAndOddBytes) {
     EXPECT_EQ(after.substr(trailer_at + 321, 63), std::string(63, '\0'));
 }
 
+// A spectrum in the layout of the CHN files other programs write: MCA number 1, segment 1, a
+// channel offset of 0 in bytes 28-29, and a description whose length byte gives its length in
+// bytes; this one fills all 63 bytes.
+std::string full_comment_chn() {
+    std::string b = converted_chn();
+    b[2] = 1;
+    b[4] = 1;
+    b.replace(28, 2, std::string(2, '\0'));
+    b[trailer_at + 320] = 63;
+    b.replace(trailer_at + 321, 63,
+              "Soil core 7, 0-5 cm, dried 48 h at 105 C, sieved 2 mm; shelf 12");
+    return b;
+}
+
+std::size_t length_byte(const std::string& bytes, std::size_t trailer) {
+    return static_cast<unsigned char>(bytes[trailer + 320]);
+}
+
+TEST(CommentLength, AFullCommentOfOtherProgramsGetsTheNewCommentsLength) {
+    TempDir dir;
+    const std::string before = full_comment_chn();
+    ASSERT_EQ(before.substr(trailer_at + 321, 63).find_last_not_of(' '), 62u);
+
+    std::string after = before;
+    apply_edits(after, {comment(U"Cs-137")});
+    expect_only_changed(before, after, span(trailer_at + 320, 64));
+    EXPECT_EQ(length_byte(after, trailer_at), 6u);
+    // Padded as those programs pad, with NUL bytes.
+    EXPECT_EQ(after.substr(trailer_at + 321, 63), "Cs-137" + std::string(57, '\0'));
+    EXPECT_EQ(comment_of(read_back(dir, "a.chn", after)), "Cs-137");
+
+    // The length counts bytes of code page 932; a new full comment is 63 again.
+    after = before;
+    apply_edits(after, {comment(U"土壌 7")});
+    EXPECT_EQ(length_byte(after, trailer_at), 6u);
+    after = before;
+    apply_edits(after, {comment(std::u32string(63, U'z'))});
+    EXPECT_EQ(length_byte(after, trailer_at), 63u);
+
+    // Saved again, the short comment's true length goes on being followed.
+    after = before;
+    apply_edits(after, {comment(U"Cs-137")});
+    apply_edits(after, {comment(U"Cs-137 and Co-60")});
+    EXPECT_EQ(length_byte(after, trailer_at), 16u);
+}
+
+TEST(CommentLength, TheConvertersWholeFieldLengthStays) {
+    TempDir dir;
+    // As the converter writes it: 63 over a blank-padded 40-character comment.
+    State s;
+    spectrum::ChnHeader& h = s.chn_header;
+    h.mca_number = 311;
+    h.segment = 2;
+    h.start_sec_tens = '0';
+    h.start_sec_units = '5';
+    h.start_date.assign(U"01Apr251");
+    h.start_time.assign(U"083005");
+    h.num_channels = 2;
+    s.chn_trailer.sample_desc_len = 63;
+    s.chn_trailer.sample_desc.assign(std::u32string(40, U'c'));
+    const std::string before = spectrum::chn_bytes(s);
+    const std::size_t trailer = 32 + 8;
+    ASSERT_EQ(length_byte(before, trailer), 63u);
+    ASSERT_EQ(before.substr(trailer + 321 + 40, 23), std::string(23, ' '));
+
+    std::string after = before;
+    apply_edits(after, {comment(U"x")});
+    expect_only_changed(before, after, span(trailer + 321, 63));
+    EXPECT_EQ(length_byte(after, trailer), 63u);
+    EXPECT_EQ(after.substr(trailer + 321, 63), "x" + std::string(62, ' '));
+    EXPECT_EQ(comment_of(read_back(dir, "b.chn", after)), "x");
+
+    // Emptied, the field is all blanks and still the whole field.
+    after = before;
+    apply_edits(after, {comment(U"")});
+    EXPECT_EQ(length_byte(after, trailer), 63u);
+    EXPECT_EQ(after.substr(trailer + 321, 63), std::string(63, ' '));
+}
+
 TEST(ApplyEdits, CommentIsEncodedInCodePage932AndRefusedWhenItDoesNotFit) {
     TempDir dir;
     const std::string before = converted_chn();
@@ -459,6 +538,36 @@ TEST(SaveEdits, CorpusFilesChangeOnlyTheirEditedFields) {
         // The length byte counts bytes: two kanji take four.
         EXPECT_EQ(static_cast<unsigned char>(after[trailer + 320]), text.size() + 2);
     }
+}
+
+// A real CHN file of another program, its description made to fill all 63 bytes as that
+// program writes a full one, edited through the listing.
+TEST(SaveEdits, ACorpusFileWithAFullCommentGetsTheNewLength) {
+    const std::filesystem::path source =
+        std::filesystem::path(BRANDEL_CORPUS_DIR) / "chn" / "Alcatraz14.CHN";
+    if (!std::filesystem::is_regular_file(source))
+        GTEST_SKIP() << "no corpus of CHN files here";
+    std::ifstream in(source, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::size_t trailer = 32 + 4 * 8192;
+    ASSERT_EQ(bytes.size(), trailer + 512);
+    ASSERT_EQ(length_byte(bytes, trailer), std::string("Description: Alcatraz14").size());
+    bytes[trailer + 320] = 63;
+    bytes.replace(
+        trailer + 321, 63,
+        std::string("Description: Alcatraz14, island soil, ") + std::string(24, '#') + "!");
+
+    ListedFolder f;
+    f.dir.write("Alcatraz14.CHN", bytes);
+    f.list({"Alcatraz14.CHN"});
+    f.edit(1, comment_column, U"Alcatraz 14");
+    const std::vector<SaveResult> results = save_edits(collect_edits(f.grid, f.listing));
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].saved) << results[0].reason;
+    const std::string after = f.dir.read("Alcatraz14.CHN");
+    expect_only_changed(bytes, after, span(trailer + 320, 64));
+    EXPECT_EQ(length_byte(after, trailer), 11u);
+    EXPECT_EQ(after.substr(trailer + 321, 63), "Alcatraz 14" + std::string(52, '\0'));
 }
 
 }  // namespace
