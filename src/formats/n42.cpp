@@ -1,5 +1,6 @@
 #include "formats/n42.hpp"
 
+#include <charconv>
 #include <cmath>
 
 #include "formats/xml.hpp"
@@ -313,11 +314,15 @@ std::string n42_bytes(const spectrum::State& state) {
         "      <LiveTimeDuration>";
     append_duration(out, h.live_time);
     out += "</LiveTimeDuration>\n      <ChannelData compressionCode=\"None\">";
-    for (std::size_t k = 0; k < counts.size(); ++k) {
-        if (k > 0)
-            out += ' ';
-        append_integer(out, counts[k]);
+    // The counts written in place, each with a blank after it but the last.
+    std::size_t at = out.size();
+    out.resize(at + 12 * counts.size());
+    for (std::int32_t count : counts) {
+        at = static_cast<std::size_t>(
+            std::to_chars(out.data() + at, out.data() + out.size(), count).ptr - out.data());
+        out[at++] = ' ';
     }
+    out.resize(counts.empty() ? at : at - 1);
     out += tail;
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 
@@ -39,14 +40,28 @@ void append_date(std::string& out, const StartDateTime& s) {
     two(s.second);
 }
 
-// One count right-aligned in eight columns, as the MCA programs write them.
-void append_count(std::string& out, std::int32_t count) {
-    char buffer[16];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, count).ptr;
-    const auto width = static_cast<std::size_t>(end - buffer);
-    if (width < 8)
-        out.append(8 - width, ' ');
-    out.append(buffer, end);
+// The counts one a line, each right-aligned in eight columns as the MCA programs write them.
+// Written in place: a spectrum's lines cost no more than the digits.
+void append_count_lines(std::string& out, std::span<const std::int32_t> counts) {
+    constexpr std::size_t widest = 11 + 2;  // "-2147483648" and CR LF
+    const std::size_t start = out.size();
+    out.resize(start + widest * counts.size());
+    char* p = out.data() + start;
+    for (std::int32_t count : counts) {
+        char digits[12];
+        const auto end = std::to_chars(digits, digits + sizeof digits, count).ptr;
+        const auto width = static_cast<std::size_t>(end - digits);
+        if (width < 8) {
+            std::memset(p, ' ', 8);  // then the digits over its end
+            p += 8 - width;
+        }
+        std::memcpy(p, digits, width);
+        p += width;
+        p[0] = '\r';
+        p[1] = '\n';
+        p += 2;
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 // The sections of an SPE file: where each starts and ends, by line.
@@ -278,10 +293,7 @@ std::string spe_bytes(const spectrum::State& state) {
     out += "\r\n$DATA:\r\n0 ";
     append_integer(out, static_cast<long long>(counts.size()) - 1);
     out += crlf;
-    for (std::int32_t count : counts) {
-        append_count(out, count);
-        out += crlf;
-    }
+    append_count_lines(out, counts);
     out += "$ENER_FIT:\r\n";
     append_double(out, v.energy_zero);
     out += ' ';
