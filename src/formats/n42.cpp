@@ -277,8 +277,7 @@ SpectrumValues n42_values(std::string_view bytes) {
 }  // namespace
 
 std::string n42_bytes(const spectrum::State& state) {
-    const SpectrumValues v = header_values(state);
-    require_writable(v);
+    const SpectrumValues v = writable_values(state);
     const std::span<const std::int32_t> counts = channel_counts(state);
     const spectrum::ChnHeader& h = state.chn_header;
     if (h.real_time == 0)  // the schema wants a real time above 0
@@ -292,11 +291,7 @@ std::string n42_bytes(const spectrum::State& state) {
     out += ", segment ";
     append_integer(out, h.segment);
     out += instrument_end;
-    append_double(out, v.energy_zero);
-    out += ' ';
-    append_double(out, v.energy_slope);
-    out += ' ';
-    append_double(out, v.energy_quad);
+    append_terms(out, v, 3);
     out += "</CoefficientValues>\n  </EnergyCalibration>\n  <RadMeasurement id=\"measurement\">\n";
     if (!v.description.empty()) {
         out += "    <Remark>";
@@ -328,14 +323,7 @@ std::string n42_bytes(const spectrum::State& state) {
 }
 
 FormatReading read_n42(std::string_view bytes) {
-    FormatReading reading;
-    try {
-        reading.values = n42_values(bytes);
-        reading.complete = true;
-    } catch (const std::exception& e) {
-        reading.reason = e.what();
-    }
-    return reading;
+    return reading_of(n42_values, bytes);
 }
 
 }  // namespace brandel::formats

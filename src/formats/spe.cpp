@@ -268,8 +268,7 @@ SpectrumValues spe_values(std::string_view bytes) {
 }  // namespace
 
 std::string spe_bytes(const spectrum::State& state) {
-    const SpectrumValues v = header_values(state);
-    require_writable(v);
+    const SpectrumValues v = writable_values(state);
     const std::span<const std::int32_t> counts = channel_counts(state);
     const spectrum::ChnHeader& h = state.chn_header;
     const spectrum::ChnTrailer& t = state.chn_trailer;
@@ -295,28 +294,15 @@ std::string spe_bytes(const spectrum::State& state) {
     out += crlf;
     append_count_lines(out, counts);
     out += "$ENER_FIT:\r\n";
-    append_double(out, v.energy_zero);
-    out += ' ';
-    append_double(out, v.energy_slope);
+    append_terms(out, v, 2);
     out += "\r\n$MCA_CAL:\r\n3\r\n";
-    append_double(out, v.energy_zero);
-    out += ' ';
-    append_double(out, v.energy_slope);
-    out += ' ';
-    append_double(out, v.energy_quad);
+    append_terms(out, v, 3);
     out += " keV\r\n";
     return out;
 }
 
 FormatReading read_spe(std::string_view bytes) {
-    FormatReading reading;
-    try {
-        reading.values = spe_values(bytes);
-        reading.complete = true;
-    } catch (const std::exception& e) {
-        reading.reason = e.what();
-    }
-    return reading;
+    return reading_of(spe_values, bytes);
 }
 
 }  // namespace brandel::formats

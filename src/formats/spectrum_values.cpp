@@ -111,12 +111,14 @@ bool has_calibration(double zero, double slope, double quad) {
     return !(zero == 0 && slope == 1 && quad == 0);
 }
 
-void require_writable(const SpectrumValues& v) {
+SpectrumValues writable_values(const spectrum::State& state) {
+    SpectrumValues v = header_values(state);
     if (!std::isfinite(v.energy_zero) || !std::isfinite(v.energy_slope) ||
         !std::isfinite(v.energy_quad))
         raise(ErrorKind::cannot_write, "the energy calibration holds a term that is not a number");
     if (v.live_seconds < 0 || v.real_seconds < 0)
         raise(ErrorKind::cannot_write, "the live or real time is negative");
+    return v;
 }
 
 std::span<const std::int32_t> channel_counts(const spectrum::State& state) {
@@ -212,6 +214,15 @@ void append_double(std::string& out, double value) {
     char buffer[32];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
     out.append(buffer, end);
+}
+
+void append_terms(std::string& out, const SpectrumValues& v, int count) {
+    const double terms[] = {v.energy_zero, v.energy_slope, v.energy_quad};
+    for (int k = 0; k < count && k < 3; ++k) {
+        if (k > 0)
+            out += ' ';
+        append_double(out, terms[k]);
+    }
 }
 
 bool parse_number(std::string_view text, double& value) {

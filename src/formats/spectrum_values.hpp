@@ -83,9 +83,10 @@ std::string description_of(const spectrum::ChnTrailer& trailer);
 /// finite number gives no energy at all.
 bool has_calibration(double zero, double slope, double quad);
 
-/// Raises a cannot-write error for what no SPE or N42 reader would take: an energy term that is
+/// The record's values without its counts, as an SPE or N42 file carries them: header_values,
+/// and a cannot-write error for what no reader of those files would take: an energy term that is
 /// not a finite number, a negative live or real time.
-void require_writable(const SpectrumValues& values);
+SpectrumValues writable_values(const spectrum::State& state);
 
 /// Fills the record from values read from an output file, as a conversion fills it: a clean
 /// record, the times in ticks, the date and time as text, the terms as floats, the description
@@ -102,6 +103,24 @@ void append_seconds(std::string& out, std::int32_t ticks);
 /// Appends the shortest text that reads back as the same double (1.2000000424450263e-05 for
 /// the float 1.2e-05: every reader of the text gets the float's value exactly).
 void append_double(std::string& out, double value);
+
+/// Appends the first `count` (1 to 3) energy terms, zero, slope and quad, separated by blanks,
+/// each as append_double writes it.
+void append_terms(std::string& out, const SpectrumValues& values, int count);
+
+/// Reads a file's bytes with `read`, the one place where its errors are caught: a file that
+/// does not read gives the reason.
+template <class Read>
+FormatReading reading_of(Read read, std::string_view bytes) {
+    FormatReading reading;
+    try {
+        reading.values = read(bytes);
+        reading.complete = true;
+    } catch (const std::exception& e) {
+        reading.reason = e.what();
+    }
+    return reading;
+}
 
 /// A number of a text format: an optional sign, digits with at most one point, an optional
 /// exponent; nothing else, no blanks. False when the text is not one (or is not finite).

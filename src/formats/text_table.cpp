@@ -101,17 +101,7 @@ std::vector<Token> TextTable::numbers(std::size_t i, std::size_t least,
 
 void TextTable::read_counts(std::size_t i, std::vector<std::int32_t>& counts,
                             std::size_t most) const {
-    const std::string_view text = line(i);
-    std::size_t k = 0;
-    while (k < text.size()) {
-        while (k < text.size() && is_blank(text[k]))
-            ++k;
-        const std::size_t start = k;
-        while (k < text.size() && !is_blank(text[k]))
-            ++k;
-        if (k == start)
-            break;
-        const std::string_view field = text.substr(start, k - start);
+    for (std::string_view field : fields(i)) {
         std::int32_t count = 0;
         if (!count_of(field, count))
             fail(i, "holds " + quoted(field) + ", which is no count of 32 bits");
