@@ -1,11 +1,12 @@
 // Converts batches of generated source files, one layout at a time, and prints for each: the
-// batch's time, its I/O floor (reading every source file whole and replacing a file of the CHN
-// size under a temporary name with a rename, as the converter writes, flushes included), their
-// ratio, files and MB per second, user and system processor time, the channel table's bytes per
-// second of user time, and peak memory; then the batch's time without the flushes that make a
+// batch's time, its I/O floor (reading every source file whole and replacing a file of each
+// output's size under a temporary name with a rename, as the converter writes, flushes included),
+// their ratio, files and MB per second, user and system processor time, the channel table's bytes
+// per second of user time, and peak memory; then the batch's time without the flushes that make a
 // replaced file survive a power cut ("unflushed") and what the flushes multiply it by ("flush x").
 // Batch, floor and unflushed batch alternate, and every figure is the median of the rounds. Each
-// layout runs in its own process, so its peak memory is its own.
+// layout runs in its own process, so its peak memory is its own. A last line writes the CANBERRA
+// files as CHN, SPE and N42 together and compares its batch with the CHN batch of the same files.
 //
 // With --scale N (40000 by default) it converts one batch of N small selected files, as the
 // window's start button does, and then lists the folder of N CHN files, printing time and
@@ -31,6 +32,7 @@
 #include "app/driver.hpp"
 #include "app/file_list.hpp"
 #include "app/recognition.hpp"
+#include "formats/output_formats.hpp"
 #include "listing/actions.hpp"
 #include "spectrum/atomic_file.hpp"
 #include "spectrum/state.hpp"
@@ -47,6 +49,7 @@ struct Set {
     const char* name;
     Layout layout;
     const char* extension;
+    const char* formats = "chn";  // what each file is written as
 };
 
 double seconds_since(Clock::time_point start) {
@@ -116,25 +119,31 @@ Timing timed(Work work) {
 // Converts one batch; `flush` false leaves out the flushes that make each file survive a power
 // cut, to show what they cost.
 void convert_batch(const Set& set, const std::vector<std::string>& paths, const fs::path& out,
-                   bool flush = true) {
+                   bool flush = true, const char* formats = nullptr) {
     brandel::spectrum::FileOps unflushed(false);
     brandel::spectrum::State state;
     if (!flush)
         state.file_ops = &unflushed;
     state.org_type = static_cast<std::int16_t>(set.layout);
     state.chn_dir = out.string() + "/";
-    auto report = brandel::app::convert_paths(state, paths, nullptr);
+    brandel::formats::FormatList chosen;
+    brandel::formats::parse_format_list(formats != nullptr ? formats : set.formats, chosen);
+    auto report = brandel::app::convert_paths(state, paths, nullptr,
+                                              brandel::app::ReadAhead::automatic, chosen);
     if (report.converted != static_cast<int>(paths.size()))
         std::printf("  !! %s: %d of %zu converted (%s)\n", set.name, report.converted, paths.size(),
                     report.failures.empty() ? "" : report.failures[0].reason.c_str());
 }
 
 // The least a conversion must do: read each source file whole (one open, its size, one read)
-// and replace a file of the CHN's size as the converter replaces it, in groups of 32 files.
-void io_floor(const std::vector<std::string>& paths, const fs::path& out, std::size_t chn_size) {
-    std::string chn(chn_size, '\0');
+// and replace a file of each output's size as the converter replaces it, in groups of 32 files.
+void io_floor(const std::vector<std::string>& paths, const fs::path& out,
+              const std::vector<std::size_t>& sizes) {
+    std::vector<std::string> outputs;
+    for (std::size_t size : sizes)
+        outputs.emplace_back(size, '\0');
     std::string bytes;
-    // Replaced as a batch replaces its CHN files: staged, and put on the disk a group at a time.
+    // Replaced as a batch replaces its files: staged, and put on the disk a group at a time.
     brandel::spectrum::ReplaceGroup group;
     std::size_t i = 0;
     for (const std::string& path : paths) {
@@ -146,12 +155,31 @@ void io_floor(const std::vector<std::string>& paths, const fs::path& out, std::s
         if (::read(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
             std::abort();
         ::close(fd);
-        chn[0] = bytes.empty() ? 0 : bytes[0];
-        group.stage(out / ("f" + std::to_string(i++) + ".chn"), chn);
+        for (std::size_t k = 0; k < outputs.size(); ++k) {
+            outputs[k][0] = bytes.empty() ? 0 : bytes[0];
+            group.stage(out / ("f" + std::to_string(i) + "." + std::to_string(k)), outputs[k]);
+        }
+        ++i;
         if (group.size() >= 32)
             group.commit();
     }
     group.commit();
+}
+
+// The sizes of the files a set's batch writes for a source: those of its first file.
+std::vector<std::size_t> output_sizes(const Set& set, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    brandel::spectrum::State state;
+    const brandel::app::OrgType* type = brandel::app::find_org_type(static_cast<int>(set.layout));
+    if (type == nullptr || !brandel::app::read_as(state, *type, source).complete())
+        std::abort();
+    brandel::formats::FormatList chosen;
+    brandel::formats::parse_format_list(set.formats, chosen);
+    std::vector<std::size_t> sizes;
+    for (const brandel::formats::OutputFormat* format : chosen)
+        sizes.push_back(format->bytes(state).size());
+    return sizes;
 }
 
 // This thread's processor time so far, in seconds.
@@ -195,13 +223,18 @@ double parse_rate(const Set& set, const std::vector<std::string>& paths) {
 void run_layout(const Set& set, const fs::path& root, int files, int channels, int rounds) {
     std::uintmax_t bytes = 0;
     const auto paths = generate(set, root / set.name, files, channels, bytes);
-    const std::size_t chn_size = 32 + 4 * static_cast<std::size_t>(channels) + 512;
+    const std::vector<std::size_t> sizes = output_sizes(set, paths.front());
     fs::create_directories(root / "out");
     fs::create_directories(root / "floor");
-    std::vector<double> batch, floor, user, system, floor_user, floor_system, unflushed;
+    std::vector<double> batch, floor, user, system, floor_user, floor_system, unflushed, chn_alone;
+    const bool formats = std::string(set.formats) != "chn";
     for (int r = 0; r < rounds; ++r) {
+        // A batch of other formats is timed against the CHN batch of the same files.
+        if (formats)
+            chn_alone.push_back(
+                timed([&] { convert_batch(set, paths, root / "out", true, "chn"); }).seconds);
         const Timing b = timed([&] { convert_batch(set, paths, root / "out"); });
-        const Timing f = timed([&] { io_floor(paths, root / "floor", chn_size); });
+        const Timing f = timed([&] { io_floor(paths, root / "floor", sizes); });
         batch.push_back(b.seconds);
         user.push_back(b.cpu.user);
         system.push_back(b.cpu.system);
@@ -223,6 +256,9 @@ void run_layout(const Set& set, const fs::path& root, int files, int channels, i
         set.name, t * 1e3, fl * 1e3, t / fl, files / t, mb / t, u * 1e3, median(system) * 1e3,
         median(floor_user) * 1e3, median(floor_system) * 1e3, u > 0 ? mb / 1e3 / u : 0.0, read_rate,
         static_cast<double>(peak_kb) / 1024.0, median(unflushed) * 1e3, t / median(unflushed));
+    if (formats)
+        std::printf("%-14s %8.1f ms for CHN alone: %s takes %.2f times as long\n", "",
+                    median(chn_alone) * 1e3, set.formats, t / median(chn_alone));
     std::fflush(stdout);
     fs::remove_all(root / set.name);
     fs::remove_all(root / "out");
@@ -356,6 +392,7 @@ int main(int argc, char** argv) {
         {"Labo(New)", Layout::labo_new, ".spc"},
         {"Labo(Old)", Layout::labo_old, ".spc"},
         {"Labo(LIST)", Layout::labo_list, ".lst"},
+        {"CANBERRA chn,spe,n42", Layout::canberra_txt, ".txt", "chn,spe,n42"},
     };
     fs::path root = fs::temp_directory_path() / ("brandel-bench-" + std::to_string(::getpid()));
     fs::remove_all(root);

@@ -9,6 +9,7 @@
 #include "app/org_types.hpp"
 #include "app/recognition.hpp"
 #include "brandel/version.hpp"
+#include "formats/output_formats.hpp"
 #include "listing/actions.hpp"
 #include "listing/listing.hpp"
 #include "listing/listing_text.hpp"
@@ -22,7 +23,7 @@ namespace brandel::app {
 namespace {
 
 constexpr const char* usage_text =
-    "usage: brandel-convert --type TYPE [--out DIR] FILE...\n"
+    "usage: brandel-convert --type TYPE [--out DIR] [--format FMT] FILE...\n"
     "       brandel-convert --info [--type TYPE] FILE...\n"
     "       brandel-convert --list DIR [--csv]\n"
     "       brandel-convert --help\n"
@@ -34,7 +35,11 @@ constexpr const char* usage_text =
     "               auto: each file is read with the one layout it fits; a file that fits\n"
     "               none, or more than one, is not converted.\n"
     "--out DIR      destination folder (default: the current folder); must exist.\n"
-    "FILE...        converted in the order given, each into DIR/<base name>.chn.\n"
+    "--format FMT   what each file becomes: chn (default), spe (IAEA SPE), n42 (ANSI\n"
+    "               N42.42-2012 XML) or csv, or several joined by commas (chn,spe,n42).\n"
+    "               A file that cannot be written in one of them is not converted, and\n"
+    "               none of its files is replaced.\n"
+    "FILE...        converted in the order given, each into DIR/<base name>.<format>.\n"
     "--info         converts nothing: prints one TAB-separated line per file, its name, the\n"
     "               layouts it fits, then as read with --type (default auto): channels,\n"
     "               start date, start time, live and real time (s), energy zero, slope,\n"
@@ -50,6 +55,8 @@ struct Options {
     bool has_type = false;
     std::string out_dir = ".";
     bool has_out = false;
+    std::string format = "chn";
+    bool has_format = false;
     bool info = false;
     std::string list_dir;
     bool has_list = false;
@@ -97,6 +104,10 @@ std::string parse(const std::vector<std::string>& args, Options& o) {
             if (!value(o.out_dir))
                 return "--out needs a DIR";
             o.has_out = true;
+        } else if (name == "--format") {
+            if (!value(o.format))
+                return "--format needs a FMT";
+            o.has_format = true;
         } else if (a == "--info") {
             o.info = true;
         } else if (name == "--list") {
@@ -144,6 +155,9 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
         return usage_error(err, "no files to convert");
     if (!is_directory(o.out_dir))
         return usage_error(err, "no such folder " + o.out_dir);
+    formats::FormatList chosen;
+    if (std::string error = formats::parse_format_list(o.format, chosen); !error.empty())
+        return usage_error(err, error);
 
     spectrum::State state;
     state.org_type = org_type;
@@ -151,13 +165,15 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
     state.chn_dir = spectrum::with_trailing_separator(o.out_dir);
     const int total = static_cast<int>(o.files.size());
     const bool show_progress = err_is_terminal && total > progress_threshold;
-    BatchReport report =
-        convert_paths(state, o.files, [&](int done, int all, const std::string& name) {
+    BatchReport report = convert_paths(
+        state, o.files,
+        [&](int done, int all, const std::string& name) {
             if (show_progress)
                 err << "\rconverting " << done + 1 << " of " << all << ": "
                     << spectrum::escape_name(name) << "\x1b[K" << std::flush;
             return true;
-        });
+        },
+        ReadAhead::automatic, chosen);
     if (show_progress)
         err << "\r\x1b[K" << std::flush;
     for (const FileFailure& f : report.failures)
@@ -235,8 +251,8 @@ int info(const Options& o, std::ostream& out, std::ostream& err) {
             return usage_error(err, error);
     if (o.files.empty())
         return usage_error(err, "no files to look at");
-    if (o.has_out)
-        return usage_error(err, "--info writes no files, so it takes no --out");
+    if (o.has_out || o.has_format)
+        return usage_error(err, "--info writes no files, so it takes no --out or --format");
     spectrum::State state;
     bool all_read = true;
     for (const std::string& path : o.files)
@@ -309,7 +325,7 @@ int run_convert_cli(const std::vector<std::string>& args, std::ostream& out, std
         return 0;
     }
     if (o.has_list) {
-        if (o.has_type || o.info || !o.files.empty())
+        if (o.has_type || o.info || o.has_format || !o.files.empty())
             return usage_error(err, "--list takes a folder and no files");
         return list(o, out, err);
     }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "app/org_types.hpp"
@@ -67,10 +68,49 @@ ReaderResult read_fitting_layout(State& state, const readers::LoadedSource& sour
     return read_as_fitting(state, source.bytes, fitting_types(source.bytes));
 }
 
-// What names one CHN file: its path, with the case of letters ignored where the file system
+// What names one output file: its path, with the case of letters ignored where the file system
 // ignores it.
 std::string output_key(const std::string& path) {
     return spectrum::file_name_key(path);
+}
+
+// What names a file wherever its path is taken from: its absolute path, as output_key names it.
+std::string location_key(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(spectrum::fs_path(path), ec);
+    return output_key(ec ? path : spectrum::utf8_path(absolute.lexically_normal()));
+}
+
+// Writes the record in each format: staged into the state's write group, which replaces them
+// when it is committed, or else replaced here, together. A file that cannot be made or staged
+// takes back the source's files staged before it and raises its reason, which names it.
+void write_outputs(State& state, const formats::FormatList& chosen) {
+    spectrum::ReplaceGroup own(spectrum::file_ops_of(state));
+    spectrum::ReplaceGroup& group = state.write_group != nullptr ? *state.write_group : own;
+    const std::size_t first = group.size();
+    const std::size_t unit = group.new_unit();
+    try {
+        for (const formats::OutputFormat* format : chosen) {
+            const std::string path = formats::output_path(state, *format);
+            if (format == &formats::chn_format())
+                state.chn_header.file_type = -1;  // the record keeps the word its file holds
+            std::string bytes;
+            try {
+                bytes = format->bytes(state);
+            } catch (const spectrum::SpectrumError& e) {
+                spectrum::raise(spectrum::ErrorKind::cannot_write,
+                                "cannot write " + file_name_of(path) + ": " + e.what());
+            }
+            group.stage(spectrum::fs_path(path), bytes, unit);
+        }
+    } catch (...) {
+        group.discard_from(first);
+        throw;
+    }
+    if (&group == &own)
+        for (const std::string& error : own.commit())
+            if (!error.empty())
+                spectrum::raise(spectrum::ErrorKind::cannot_write, error);
 }
 
 // CHN files of a batch replaced together: enough that one flush serves many files, few enough
@@ -118,7 +158,8 @@ ReadAheadSource read_ahead_of_turn(const std::string& path) {
 
 // Converts the file named by org_path, from its bytes when they were read ahead and the file
 // is still as it was then; otherwise it is read now, as a batch without reading ahead reads it.
-ReaderResult convert_source(State& state, ReadAheadSource ahead) {
+ReaderResult convert_source(State& state, ReadAheadSource ahead,
+                            const formats::FormatList& chosen) {
     const OrgType* type = find_org_type(state.org_type);
     auto source = [&] {
         if (ahead && spectrum::file_version(state.org_path) == ahead->version)
@@ -137,7 +178,7 @@ ReaderResult convert_source(State& state, ReadAheadSource ahead) {
     }
     if (result.complete()) {
         try {
-            spectrum::write_chn(state);
+            write_outputs(state, chosen);
         } catch (const std::exception& e) {
             result.outcome = Outcome::read_error;
             result.reason = e.what();
@@ -151,21 +192,29 @@ ReaderResult convert_source(State& state, ReadAheadSource ahead) {
 
 }  // namespace
 
-ReaderResult convert_current(State& state) {
-    return convert_source(state, std::nullopt);
+const formats::FormatList& chn_only() {
+    static const formats::FormatList chn = {&formats::chn_format()};
+    return chn;
+}
+
+ReaderResult convert_current(State& state, const formats::FormatList& chosen) {
+    return convert_source(state, std::nullopt, chosen);
 }
 
 BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
                           const std::function<bool(int, int, const std::string&)>& progress,
-                          ReadAhead read_ahead) {
+                          ReadAhead read_ahead, const formats::FormatList& chosen) {
     BatchReport report;
     report.selected = static_cast<int>(paths.size());
     // Temporary files that a killed converter left in the destination go before new ones come.
     if (!paths.empty())
         spectrum::remove_stale_temporaries(spectrum::fs_path(state.chn_dir));
-    // The CHN files this batch has written, each with the source it came from: a later source
-    // of the same output name does not overwrite it.
+    // The files this batch has written, each with the source it came from: a later source of
+    // the same output name does not overwrite it. No output replaces a source of the batch.
     std::map<std::string, std::string> written;
+    std::set<std::string> sources;
+    for (const std::string& path : paths)
+        sources.insert(location_key(path));
     // The CHN files are written a group at a time and put on the disk together, which costs
     // about one flush per group instead of one per file. Each file of a group is still reported
     // in its place in the batch, once its group is settled.
@@ -173,10 +222,13 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
     WriteGroupOf grouped(state, group);
     std::vector<FileFailure> pending;  // the group's files in order; an empty reason: staged
     std::vector<std::size_t> staged;   // where each staged file is in `pending`
+    std::vector<std::string> outputs;  // the current source's output paths
     auto settle = [&] {
+        // A source fails with the first of its files that could not replace its target.
         const std::vector<std::string> errors = group.commit();
         for (std::size_t k = 0; k < errors.size(); ++k)
-            pending[staged[k]].reason = errors[k];
+            if (pending[staged[k]].reason.empty())
+                pending[staged[k]].reason = errors[k];
         for (FileFailure& f : pending) {
             if (f.reason.empty())
                 ++report.converted;
@@ -204,29 +256,41 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
             break;
         }
         state.org_path = path;
-        std::string output;
+        outputs.clear();
         try {
-            output = spectrum::chn_output_path(state);
+            for (const formats::OutputFormat* format : chosen)
+                outputs.push_back(formats::output_path(state, *format));
         } catch (const spectrum::SpectrumError&) {
-            // No output name: the conversion itself reports it.
+            outputs.clear();  // no output name: the conversion itself reports it
         }
-        const auto earlier = output.empty() ? written.end() : written.find(output_key(output));
-        if (earlier != written.end()) {
+        std::string refused;
+        for (const std::string& output : outputs) {
+            const auto earlier = written.find(output_key(output));
+            if (earlier != written.end())
+                refused = spectrum::escape_name(file_name_of(output)) +
+                          " was already written from " + spectrum::escape_name(earlier->second) +
+                          " in this batch";
+            else if (sources.contains(location_key(output)))
+                refused = spectrum::escape_name(file_name_of(output)) +
+                          " is a source file of this batch: choose another destination folder";
+            if (!refused.empty())
+                break;
+        }
+        if (!refused.empty()) {
             ahead.skip();
-            pending.push_back(
-                {path, spectrum::escape_name(file_name_of(output)) + " was already written from " +
-                           spectrum::escape_name(earlier->second) + " in this batch"});
+            pending.push_back({path, refused});
             continue;
         }
         const std::size_t before = group.size();
-        ReaderResult result = convert_source(state, threaded ? ahead.take() : std::nullopt);
-        if (group.size() > before)
+        ReaderResult result = convert_source(state, threaded ? ahead.take() : std::nullopt, chosen);
+        for (std::size_t k = before; k < group.size(); ++k)
             staged.push_back(pending.size());
         pending.push_back({path, result.complete() ? std::string() : result.reason});
         if (!result.complete() && pending.back().reason.empty())
             pending.back().reason = "the file did not convert";
-        if (result.complete() && !output.empty())
-            written.emplace(output_key(output), file_name_of(path));
+        if (result.complete())
+            for (const std::string& output : outputs)
+                written.emplace(output_key(output), file_name_of(path));
         if (group.size() >= files_per_group)
             settle();
     }
@@ -271,9 +335,12 @@ BatchReport convert_org_files(State& state, Host& host) {
         for (int i = 0; i < n; ++i)
             if (host.source_selected(i))
                 paths.push_back(state.org_dir + host.source_entry(i));
-        report = convert_paths(state, paths, [&host](int done, int total, const std::string& name) {
-            return host.progress(done, total, name);
-        });
+        report = convert_paths(
+            state, paths,
+            [&host](int done, int total, const std::string& name) {
+                return host.progress(done, total, name);
+            },
+            ReadAhead::automatic, host.output_formats());
         host.progress_done();
     }
     if (!report.failures.empty())

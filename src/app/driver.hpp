@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/output_formats.hpp"
 #include "listing/listing_host.hpp"
 #include "readers/reader_kit.hpp"
 #include "spectrum/state.hpp"
@@ -27,6 +28,9 @@ class Host : public listing::ListingHost {
     virtual bool source_selected(int index) const = 0;
 
     virtual void refresh_destination_list() = 0;
+
+    /// The formats each source is written in: CHN alone unless the window offers a choice.
+    virtual formats::FormatList output_formats() const { return {&formats::chn_format()}; }
 };
 
 /// A selected file that did not convert, and why.
@@ -35,26 +39,35 @@ using FileFailure = listing::FileFailure;
 /// What a batch did.
 struct BatchReport {
     int selected = 0;   // files asked for
-    int converted = 0;  // CHN files written
+    int converted = 0;  // files whose outputs were all written
     bool cancelled = false;
     std::vector<FileFailure> failures;
 };
 
+/// The CHN format alone, what a conversion writes unless it is told otherwise.
+const formats::FormatList& chn_only();
+
 /// Converts the file named by org_path with the reader of org_type and, when the reading is
-/// complete, writes its CHN file. Returns the reader's result; a write failure is a read_error
-/// outcome whose reason says why the file could not be written.
-readers::ReaderResult convert_current(spectrum::State& state);
+/// complete, writes it in each of the formats into chn_dir: all of them, or, when one cannot be
+/// written, none (an existing file of each name keeps its bytes). Returns the reader's result; a
+/// write failure is a read_error outcome whose reason names the file that could not be written
+/// and why ("cannot write S0123.n42: ...").
+readers::ReaderResult convert_current(spectrum::State& state,
+                                      const formats::FormatList& formats = chn_only());
 
 /// Whether a batch reads its next files on a second thread while it converts the current one:
 /// `automatic` does so with two or more processors; the results are the same either way.
 enum class ReadAhead { off, automatic, always };
 
 /// Converts source files given by their full paths, in order, into chn_dir (which must end in a
-/// separator). `progress` is called before each file as Host::progress is. A batch writes each
-/// CHN file once: a later source with the output name of a file the batch has written fails.
+/// separator), each read once and written in every one of the formats. `progress` is called
+/// before each file as Host::progress is. A batch writes each output file once: a later source
+/// with the name of a file the batch has written fails, and so does a source whose output would
+/// replace one of the batch's sources.
 BatchReport convert_paths(spectrum::State& state, const std::vector<std::string>& paths,
                           const std::function<bool(int, int, const std::string&)>& progress,
-                          ReadAhead read_ahead = ReadAhead::automatic);
+                          ReadAhead read_ahead = ReadAhead::automatic,
+                          const formats::FormatList& formats = chn_only());
 
 /// The text of the message box that ends a batch with failures; empty when nothing failed.
 std::string summary_text(const BatchReport& report);

@@ -282,13 +282,20 @@ FileOps& system_file_ops() {
 }
 
 ReplaceGroup::~ReplaceGroup() {
-    for (const Staged& file : staged_) {
-        close_file(file.fd);
-        remove_temporary(file.temporary);
-    }
+    discard_from(0);
 }
 
-void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view bytes) {
+void ReplaceGroup::discard_from(std::size_t first) {
+    for (std::size_t i = first; i < staged_.size(); ++i) {
+        close_file(staged_[i].fd);
+        remove_temporary(staged_[i].temporary);
+    }
+    if (first < staged_.size())
+        staged_.resize(first);
+}
+
+void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view bytes,
+                         std::size_t unit) {
     const TargetInfo old = ops_.inspect(target);
     // Writing the file in place would have failed; replacing it would lose what protects it.
     if (old.read_only)
@@ -330,7 +337,7 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
     if (ops_.flushes())
         ops_.start_flush(fd);
     try {
-        staged_.push_back({target, temporary, fd});
+        staged_.push_back({target, temporary, fd, unit});
     } catch (...) {
         fail(ENOMEM);
     }
@@ -349,6 +356,11 @@ std::vector<std::string> ReplaceGroup::commit() {
         if (close_file(files[i].fd) != 0 && errors[i].empty())
             errors[i] = cannot_write_text(files[i].target, errno);
     }
+    // A file that did not reach the disk keeps the other files of its unit from being replaced.
+    for (std::size_t i = 0; i < files.size(); ++i)
+        for (std::size_t j = 0; j < files.size() && !errors[i].empty(); ++j)
+            if (files[j].unit == files[i].unit && errors[j].empty())
+                errors[j] = errors[i];
     std::vector<std::filesystem::path> folders;
     for (std::size_t i = 0; i < files.size(); ++i) {
         errno = 0;

@@ -85,9 +85,20 @@ class ReplaceGroup {
 
     /// Writes `bytes` whole under a temporary name beside `target`. A read-only target, or a file
     /// that cannot be written, raises a cannot-write error and leaves nothing behind.
-    void stage(const std::filesystem::path& target, std::string_view bytes);
+    void stage(const std::filesystem::path& target, std::string_view bytes) {
+        stage(target, bytes, new_unit());
+    }
+    /// The same for one of the files of a unit (a number new_unit gave): the files of one unit
+    /// are replaced together. When one of them cannot be put on the disk, commit replaces none of
+    /// them and gives each the reason of the first that failed.
+    void stage(const std::filesystem::path& target, std::string_view bytes, std::size_t unit);
+    /// A unit no file staged so far belongs to.
+    std::size_t new_unit() { return next_unit_++; }
     /// Files staged and not yet committed.
     std::size_t size() const { return staged_.size(); }
+    /// Takes back the files staged from position `first` on: their temporary files are removed
+    /// and their targets stay as they are.
+    void discard_from(std::size_t first);
     /// Replaces every staged target. Returns, for each staged file in the order staged, an empty
     /// text when it replaced its target, or else why it did not. The group is empty after it.
     std::vector<std::string> commit();
@@ -97,9 +108,11 @@ class ReplaceGroup {
         std::filesystem::path target;
         std::filesystem::path temporary;
         int fd;
+        std::size_t unit;
     };
     FileOps& ops_;
     std::vector<Staged> staged_;
+    std::size_t next_unit_ = 0;
 };
 
 /// Whether a file name is one of our temporary files (a stale one is left by a killed process).

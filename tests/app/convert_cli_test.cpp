@@ -49,6 +49,12 @@ TEST(ConvertCli, UsageErrorsExitWithTwo) {
         {"--info", "--type", "naig", file},
         {"--info", "--out", dir.dir(), file},  // --info writes nothing
         {"--info", "--list", dir.dir()},
+        {"--type", "0", "--format", "xml", file},  // unknown format
+        {"--type", "0", "--format", "chn,", file},
+        {"--type", "0", "--format=", file},
+        {"--type", "0", "--format"},
+        {"--info", "--format", "spe", file},  // --info writes nothing
+        {"--list", dir.dir(), "--format", "csv"},
     };
     for (const auto& args : cases) {
         CliRun r = run(args);
@@ -87,6 +93,7 @@ TEST(ConvertCli, HelpAndVersionGoToStandardOutput) {
     CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--type TYPE"), std::string::npos);
+    EXPECT_NE(help.out.find("--format FMT"), std::string::npos);
     CliRun version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "brandel-convert 1.1.25\n");
@@ -120,6 +127,28 @@ std::map<tools::Layout, std::string> write_examples(const brandel::test_support:
     for (const tools::ExampleFile& f : tools::example_files())
         paths[f.layout] = dir.write(f.name, tools::make_source(f.layout, f.params));
     return paths;
+}
+
+TEST(ConvertCli, FormatNamesWhatEachFileBecomes) {
+    brandel::test_support::TempDir src, out;
+    auto paths = write_examples(src);
+    const std::string canberra = paths[tools::Layout::canberra_txt];
+    CliRun r = run({"--type", "canberra-txt", "--out", out.dir(), "--format", "n42,SPE", canberra});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(out.exists("S0123.spe"));
+    EXPECT_TRUE(out.exists("S0123.n42"));
+    EXPECT_FALSE(out.exists("S0123.chn")) << "chn is written only when it is named";
+
+    r = run({"--type=0", "--out=" + out.dir(), "--format=chn,csv", canberra});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(out.exists("S0123.chn"));
+    EXPECT_TRUE(out.read("S0123.csv").starts_with("channel,energy_keV,counts\r\n0,,"));
+
+    r = run({"--type", "xyz", "--format", "xml", canberra});
+    EXPECT_EQ(r.status, 2);
+    r = run({"--type", "0", "--format", "xml", canberra});
+    EXPECT_TRUE(r.err.starts_with("brandel-convert: unknown format xml (chn, spe, n42 or csv)\n"))
+        << r.err;
 }
 
 TEST(ConvertCli, AutoTypeReadsEachFileWithTheOneLayoutItFits) {

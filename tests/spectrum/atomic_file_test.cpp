@@ -526,6 +526,57 @@ TEST(ReplaceGroup, FilesAreFlushedTogetherThenRenamedInOrderEachFailingAlone) {
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.chn", "b.chn", "c.chn", "ro.chn"}));
 }
 
+TEST(ReplaceGroup, FilesOfOneUnitAreReplacedTogetherOrNotAtAll) {
+    TempDir dir;
+    for (const char* name : {"a.chn", "a.spe", "b.chn", "b.spe"})
+        dir.write(name, std::string("old ") + name);
+    // The second flush fails: a.spe does not reach the disk, so a.chn may not be replaced.
+    class SecondFlushFails : public FaultyOps {
+      public:
+        bool flush_data(int fd) override {
+            if (++flushes == 2) {
+                errno = EIO;
+                return false;
+            }
+            return FaultyOps::flush_data(fd);
+        }
+        int flushes = 0;
+    };
+    SecondFlushFails ops;
+    ReplaceGroup group(ops);
+    const std::size_t a = group.new_unit();
+    const std::size_t b = group.new_unit();
+    group.stage(dir.path() / "a.chn", "new a.chn", a);
+    group.stage(dir.path() / "a.spe", "new a.spe", a);
+    group.stage(dir.path() / "b.chn", "new b.chn", b);
+    group.stage(dir.path() / "b.spe", "new b.spe", b);
+    const std::vector<std::string> errors = group.commit();
+    ASSERT_EQ(errors.size(), 4u);
+    EXPECT_NE(errors[1].find("a.spe"), std::string::npos) << errors[1];
+    EXPECT_EQ(errors[0], errors[1]) << "a.chn fails with the reason of a.spe";
+    EXPECT_EQ(errors[2], "");
+    EXPECT_EQ(errors[3], "");
+    EXPECT_EQ(dir.read("a.chn"), "old a.chn");
+    EXPECT_EQ(dir.read("a.spe"), "old a.spe");
+    EXPECT_EQ(dir.read("b.chn"), "new b.chn");
+    EXPECT_EQ(dir.read("b.spe"), "new b.spe");
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.chn", "a.spe", "b.chn", "b.spe"}));
+}
+
+TEST(ReplaceGroup, DiscardedFilesLeaveTheirTargetsAndNoTemporary) {
+    TempDir dir;
+    dir.write("b.chn", "old b");
+    ReplaceGroup group;
+    group.stage(dir.path() / "a.chn", "new a");
+    group.stage(dir.path() / "b.chn", "new b");
+    group.stage(dir.path() / "c.chn", "new c");
+    group.discard_from(1);
+    EXPECT_EQ(group.size(), 1u);
+    EXPECT_EQ(group.commit(), std::vector<std::string>{""});
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.chn", "b.chn"}));
+    EXPECT_EQ(dir.read("b.chn"), "old b");
+}
+
 TEST(ReplaceGroup, FilesNeverCommittedLeaveNothingBehind) {
     TempDir dir;
     dir.write("a.chn", "old a");
