@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "spectrum/ascii_words.hpp"
+#include "spectrum/codepage.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/months.hpp"
 #include "spectrum/numbers.hpp"
@@ -63,9 +64,14 @@ void read_first_line(State& state, const TextSource& text, const HeaderColumns& 
     header.start_time.assign(time);
     finish_start_time(header);
 
-    std::u32string desc(label);
-    desc += spectrum::trim_blanks(line);
-    state.chn_trailer.sample_desc.assign(desc);
+    // Blanks are single bytes that no double-byte character holds, so the line is trimmed in its
+    // bytes, and only the characters that can fit the field are decoded.
+    std::string_view trimmed = text.line_bytes(0);
+    trimmed.remove_prefix(std::min(trimmed.size(), trimmed.find_first_not_of(' ')));
+    trimmed.remove_suffix(trimmed.size() - (trimmed.find_last_not_of(' ') + 1));
+    std::u32string chars;
+    spectrum::decode_cp932(trimmed, state.chn_trailer.sample_desc.width, chars);
+    state.chn_trailer.sample_desc.assign(std::u32string(label) + chars);
     state.chn_trailer.sample_desc_len =
         static_cast<std::uint8_t>(state.chn_trailer.sample_desc.width);
 }
@@ -102,8 +108,24 @@ std::int16_t power_of_two_channels(long long excess, std::size_t entries, std::s
 /// field, so a file that ends in an empty line reads like one that does not.
 spectrum::FieldReader data_fields(const TextSource& text) {
     std::string_view all = text.bytes();
-    const std::size_t last = all.find_last_not_of(" \t\r\n");
-    all = all.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    std::size_t end = all.size();
+#if BRANDEL_SSE2
+    // Sixteen bytes at a time while they are all blanks and line ends.
+    while (end >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(all.data() + end - 16));
+        const __m128i space = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')),
+                                                        _mm_cmpeq_epi8(x, _mm_set1_epi8('\t'))),
+                                           _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r')),
+                                                        _mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))));
+        if (_mm_movemask_epi8(space) != 0xFFFF)
+            break;
+        end -= 16;
+    }
+#endif
+    while (end > 0 && (all[end - 1] == ' ' || all[end - 1] == '\t' || all[end - 1] == '\r' ||
+                       all[end - 1] == '\n'))
+        --end;
+    all = all.substr(0, end);
     return spectrum::FieldReader(all, text.line_offset(1), 2);
 }
 

@@ -22,47 +22,51 @@ bool is_digit(char32_t c) {
     return c >= U'0' && c <= U'9';
 }
 
-std::size_t skip(std::u32string_view line, std::size_t i, bool (*pred)(char32_t)) {
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool is_digit_byte(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::size_t skip(std::string_view line, std::size_t i, bool (*pred)(char)) {
     while (i < line.size() && pred(line[i]))
         ++i;
     return i;
 }
 
-bool is_blank(char32_t c) {
-    return c == U' ' || c == U'\t';
-}
-
-// Whether a line is a channel line: optional blanks, an unsigned whole number (the label),
-// blanks, a number (the count: optional sign, digits with at most one decimal point, an
-// optional exponent), optional blanks, and nothing else.
-bool is_channel_line(std::u32string_view line) {
+// Whether the bytes of an ASCII line make a channel line: optional blanks, an unsigned whole
+// number (the label), blanks, a number (the count: optional sign, digits with at most one
+// decimal point, an optional exponent), optional blanks, and nothing else.
+bool is_channel_line(std::string_view line) {
     std::size_t i = skip(line, 0, is_blank);
     const std::size_t label = i;
-    i = skip(line, i, is_digit);
+    i = skip(line, i, is_digit_byte);
     if (i == label)
         return false;
     const std::size_t gap = i;
     i = skip(line, i, is_blank);
     if (i == gap)
         return false;
-    if (i < line.size() && (line[i] == U'+' || line[i] == U'-'))
+    if (i < line.size() && (line[i] == '+' || line[i] == '-'))
         ++i;
     const std::size_t whole = i;
-    i = skip(line, i, is_digit);
+    i = skip(line, i, is_digit_byte);
     std::size_t digits = i - whole;
-    if (i < line.size() && line[i] == U'.') {
+    if (i < line.size() && line[i] == '.') {
         const std::size_t fraction = ++i;
-        i = skip(line, i, is_digit);
+        i = skip(line, i, is_digit_byte);
         digits += i - fraction;
     }
     if (digits == 0)
         return false;
-    if (i < line.size() && (line[i] == U'E' || line[i] == U'e')) {
+    if (i < line.size() && (line[i] == 'E' || line[i] == 'e')) {
         std::size_t e = i + 1;
-        if (e < line.size() && (line[e] == U'+' || line[e] == U'-'))
+        if (e < line.size() && (line[e] == '+' || line[e] == '-'))
             ++e;
         const std::size_t exponent = e;
-        e = skip(line, e, is_digit);
+        e = skip(line, e, is_digit_byte);
         if (e == exponent)
             return false;
         i = e;
@@ -74,8 +78,8 @@ bool is_channel_line(std::u32string_view line) {
 // header-key lines: classic exports have 15 lines before it, current ones 12 or 11.
 std::size_t first_channel_line(const spectrum::TextSource& text, std::size_t last_key_line) {
     for (std::size_t i = last_key_line + 1; text.has_line(i); ++i)
-        if (is_channel_line(text.line(i)))
-            return i;
+        if (text.line_is_ascii(i) && is_channel_line(text.line_bytes(i)))
+            return i;  // a line of other characters is never a channel line
     spectrum::raise(spectrum::ErrorKind::end_of_file, "no channel lines after the header");
 }
 
