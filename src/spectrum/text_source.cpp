@@ -608,6 +608,20 @@ std::size_t FieldReader::next_plain_numbers(std::uint32_t* out, std::size_t max,
     return read;
 }
 
+std::string_view FieldReader::field_bytes(std::size_t begin, std::size_t end) const {
+    if (is_wide_)
+        return {};
+    end = std::min(end, size_);
+    auto separates = [](char c) {
+        return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n';
+    };
+    while (begin < end && (bytes_[begin] == ' ' || bytes_[begin] == '\t'))
+        ++begin;
+    while (end > begin && separates(bytes_[end - 1]))
+        --end;
+    return bytes_.substr(begin, end - begin);
+}
+
 double FieldReader::next_number_by_rule() {
     return is_wide_ ? number_of(wide_) : number_of(bytes_);
 }

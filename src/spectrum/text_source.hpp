@@ -166,6 +166,11 @@ class FieldReader {
                                    std::size_t taken = 0);
     /// The line (from 1) that the next field starts on.
     std::size_t line_number() const { return line_; }
+    /// Where the reading of the next field starts.
+    std::size_t offset() const { return pos_; }
+    /// The bytes of the field read from offset `begin` to offset `end`, without the blanks and
+    /// the separator around it, as a message quotes it; empty for a reader of decoded characters.
+    std::string_view field_bytes(std::size_t begin, std::size_t end) const;
 
   private:
     template <typename Char>
