@@ -44,25 +44,14 @@ void read_date_time(spectrum::ChnHeader& header, const spectrum::TextSource& tex
 void read_report(spectrum::State& state, std::string_view bytes) {
     const spectrum::TextSource text = spectrum::TextSource::over_bytes(bytes);
     spectrum::ChnHeader& header = state.chn_header;
-    // A header value from its columns of the first line that holds its key; a value that does
-    // not fit quotes that line.
-    auto value = [&text](std::string_view key, std::size_t first, std::size_t last,
-                         std::size_t& index) {
-        index = find_key_line(text, key);
-        return leading_number(column_range(text.line(index), first, last));
-    };
-    auto where = [&text](const std::size_t& index, const char* what) {
-        return [&text, &index, what] { return quoted_line(text, index, what); };
-    };
-
-    std::size_t at = 0;
-    const double channels = value("Channel No", 15, 19, at);
-    header.num_channels = int16_of(channels, where(at, "channel count"));
-    check_channel_count(header.num_channels, where(at, "channel count"));
-    const double live = value("Live Time", 15, 20, at);
-    header.live_time = ticks_of(live, where(at, "live time"));
-    const double real = value("True Time", 15, 20, at);
-    header.real_time = ticks_of(real, where(at, "true time"));
+    const KeyValue channels = key_value(text, "Channel No", 15, 19);
+    header.num_channels =
+        int16_of(channels.value, line_where(text, channels.line, "channel count"));
+    check_channel_count(header.num_channels, line_where(text, channels.line, "channel count"));
+    const KeyValue live = key_value(text, "Live Time", 15, 20);
+    header.live_time = ticks_of(live.value, line_where(text, live.line, "live time"));
+    const KeyValue real = key_value(text, "True Time", 15, 20);
+    header.real_time = ticks_of(real.value, line_where(text, real.line, "true time"));
     set_sample_text(state, column_range(key_line(text, "Sample Name"), 15, 78));
     read_date_time(header, text, find_key_line(text, "Date Time"));
 

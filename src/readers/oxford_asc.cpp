@@ -191,24 +191,19 @@ void read_export(spectrum::State& state, std::string_view bytes) {
     spectrum::ChnTrailer& trailer = state.chn_trailer;
 
     std::size_t last = 0;
-    // A header value from its columns of its key's line; a value that does not fit quotes that
-    // line.
-    auto value = [&](std::string_view key, std::size_t first, std::size_t final,
-                     std::size_t& index) {
-        index = noted_key_line(text, key, last);
-        return leading_number(column_range(text.line(index), first, final));
+    // A header value, its line noted as the last key line when it comes after the others.
+    auto value = [&](std::string_view key, std::size_t first, std::size_t final) {
+        const KeyValue v = key_value(text, key, first, final);
+        last = std::max(last, v.line);
+        return v;
     };
-    auto where = [&text](const std::size_t& index, const char* what) {
-        return [&text, &index, what] { return quoted_line(text, index, what); };
-    };
-    std::size_t at = 0;
-    const double gain = value("Conversion Gain:", 27, 36, at);
-    header.num_channels = int16_of(gain, where(at, "channel count"));
-    check_channel_count(header.num_channels, where(at, "channel count"));
-    const double live = value("Elapsed Live Time:", 20, 118, at);
-    header.live_time = ticks_of(live, where(at, "live time"));
-    const double real = value("Elapsed Real Time:", 20, 118, at);
-    header.real_time = ticks_of(real, where(at, "real time"));
+    const KeyValue gain = value("Conversion Gain:", 27, 36);
+    header.num_channels = int16_of(gain.value, line_where(text, gain.line, "channel count"));
+    check_channel_count(header.num_channels, line_where(text, gain.line, "channel count"));
+    const KeyValue live = value("Elapsed Live Time:", 20, 118);
+    header.live_time = ticks_of(live.value, line_where(text, live.line, "live time"));
+    const KeyValue real = value("Elapsed Real Time:", 20, 118);
+    header.real_time = ticks_of(real.value, line_where(text, real.line, "real time"));
     set_sample_text(state, column_range(text.line(noted_key_line(text, "ID:", last)), 4, 67));
     read_acquisition_date(header, text, noted_key_line(text, "Acquisition Date:", last));
     // energy = A + B * channel + C * channel^2

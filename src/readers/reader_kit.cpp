@@ -122,18 +122,7 @@ bool is_month_name(std::u32string_view text) {
 // of a field never set among them) written as \xNN.
 std::string shown(std::u32string_view field) {
     const std::size_t end = field.find_last_not_of(U' ');
-    field = field.substr(0, end == std::u32string_view::npos ? 0 : end + 1);
-    std::u32string text;
-    for (char32_t c : field) {
-        if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
-            text += spectrum::widen(hex);
-        } else {
-            text += c;
-        }
-    }
-    return spectrum::to_utf8(text);
+    return quote_text(field.substr(0, end == std::u32string_view::npos ? 0 : end + 1));
 }
 
 void check_not_negative(std::int32_t ticks, const char* what) {
@@ -265,6 +254,12 @@ std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key
     if (line == spectrum::TextSource::npos)
         key_not_found(key);
     return line;
+}
+
+KeyValue key_value(const spectrum::TextSource& text, std::string_view key, std::size_t first,
+                   std::size_t last) {
+    const std::size_t line = find_key_line(text, key);
+    return {spectrum::leading_number(spectrum::column_range(text.line(line), first, last)), line};
 }
 
 std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key) {

@@ -102,6 +102,15 @@ void require_text_shape(std::string_view bytes);
 /// letters; raises key-not-found when no line does. Every search starts again at the top.
 std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key);
 
+/// A header value of a text layout: the leading number of columns `first` to `last` of the first
+/// line that holds `key` (as find_key_line finds it), and the index of that line.
+struct KeyValue {
+    double value;
+    std::size_t line;
+};
+KeyValue key_value(const spectrum::TextSource& text, std::string_view key, std::size_t first,
+                   std::size_t last);
+
 /// The first line that holds `key`, as find_key_line finds it.
 std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key);
 
@@ -145,6 +154,11 @@ std::string quote_bytes(std::string_view bytes);
 /// The start of a reason that quotes line i (from 0) as written: "line 7: the date 'Acquisition
 /// Date: 09-01-2026 14:14:58'" for `what` "date".
 std::string quoted_line(const spectrum::TextSource& text, std::size_t i, std::string_view what);
+
+/// A `where` for the checks below that quotes line i (from 0) as `what`.
+inline auto line_where(const spectrum::TextSource& text, std::size_t i, const char* what) {
+    return [&text, i, what] { return quoted_line(text, i, what); };
+}
 
 /// Raises a read error: where + " " + problem.
 [[noreturn]] void refuse(spectrum::ErrorKind kind, const std::string& where,
