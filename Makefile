@@ -64,6 +64,7 @@ run: build
 
 bench: build
 	@$(BUILD)/bench/brandel-bench
+	@$(BUILD)/bench/brandel-bench --large
 	@if [ -x $(BUILD)/bench/brandel-plot-bench ]; then $(BUILD)/bench/brandel-plot-bench; fi
 
 fuzz:

@@ -12,6 +12,9 @@
 // window's start button does, and then lists the folder of N CHN files, printing time and
 // memory at a tenth of the files and at all of them: memory must not grow with the files
 // converted, and grows only by the grid's rows while listing.
+//
+// With --large MB (256 by default) it converts, one at a time, large sources that no layout
+// reads, and prints how long each took to be refused and its peak memory against its size.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -372,11 +375,84 @@ int run_scale(int files) {
     return batch.converted == files && listing.listed == files ? 0 : 1;
 }
 
+// Large sources that no layout reads: each is converted alone under the automatic type in a
+// process of its own, which prints how long the refusal took and its peak memory beside the
+// file's size. The reading must stay within about twice the file's size.
+struct BadSource {
+    const char* name;
+    std::string (*make)(std::size_t size);
+};
+
+std::string repeated(std::string_view line, std::size_t size) {
+    std::string out;
+    out.reserve(size);
+    while (out.size() + line.size() <= size)
+        out += line;
+    return out;
+}
+
+const BadSource bad_sources[] = {
+    {"line feeds", [](std::size_t size) { return std::string(size, '\n'); }},
+    {"kanji lines",
+     [](std::size_t size) { return repeated("\x8e\x8e\x97\xbf abc 123 \x8e\x8e\r\n", size); }},
+    {"number lines", [](std::size_t size) { return repeated("0 12 34 56 Channel\r\n", size); }},
+    {"one kanji line", [](std::size_t size) { return repeated("\x8e\x8e", size); }},
+    {"report header, then garbage",
+     [](std::size_t size) {
+         return "Channel No    4096\r\nLive Time     3600\r\nTrue Time     3601\r\n" +
+                repeated("Date Time \x82\x41\x82\x41 x,y\r\n", size - 60);
+     }},
+};
+
+int run_large(std::size_t megabytes) {
+    const std::size_t size = megabytes << 20;
+    fs::path root = fs::temp_directory_path() / ("brandel-large-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "out");
+    std::printf("bad sources of %zu MB converted under the automatic type, one process each\n",
+                megabytes);
+    std::printf("%-28s %8s %9s %9s  %s\n", "source", "seconds", "peak MB", "x size", "reason");
+    int status = 0;
+    for (const BadSource& bad : bad_sources) {
+        const fs::path path = root / "bad.txt";
+        {
+            const std::string bytes = bad.make(size);
+            std::ofstream(path, std::ios::binary)
+                .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        std::fflush(stdout);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            brandel::spectrum::State state;
+            state.org_type = brandel::app::org_type_auto;
+            state.chn_dir = (root / "out").string() + "/";
+            const auto start = Clock::now();
+            const auto report = brandel::app::convert_paths(state, {path.string()}, nullptr);
+            const double seconds = seconds_since(start);
+            const double peak_mb = static_cast<double>(peak_rss_kb()) / 1024.0;
+            std::printf("%-28s %8.2f %9.1f %9.2f  %s\n", bad.name, seconds, peak_mb,
+                        peak_mb / static_cast<double>(megabytes),
+                        report.failures.empty() ? "converted!"
+                                                : report.failures[0].reason.substr(0, 60).c_str());
+            std::fflush(stdout);
+            std::_Exit(report.converted == 0 ? 0 : 1);
+        }
+        int child_status = 0;
+        if (child < 0 || ::waitpid(child, &child_status, 0) != child || child_status != 0)
+            status = 1;
+    }
+    fs::remove_all(root);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--scale")
         return run_scale(argc > 2 ? std::max(1, std::atoi(argv[2])) : 40000);
+    if (argc > 1 && std::string(argv[1]) == "--large")
+        return run_large(argc > 2 ? static_cast<std::size_t>(std::max(1, std::atoi(argv[2])))
+                                  : 256);
     // Arguments: the number of files per batch (1000), a part of a layout's name to run only the
     // matching layouts, and the number of rounds (5).
     const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;

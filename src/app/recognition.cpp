@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "readers/labo_list.hpp"
+
 namespace brandel::app {
 
 std::vector<const OrgType*> fitting_types(std::string_view bytes) {
@@ -32,7 +34,10 @@ readers::ReaderResult read_as_fitting(spectrum::State& state, std::string_view b
     readers::ReaderResult result;
     result.outcome = readers::Outcome::read_error;
     if (fits.empty()) {
-        result.reason = "it fits no layout";
+        // A damaged Labo(Old) file is told as such: its header shows what it was meant to be.
+        const std::string damage = readers::labo_old_damage(bytes);
+        result.reason = damage.empty() ? "it fits no layout"
+                                       : "it looks like a damaged Labo(Old) file: " + damage;
     } else {
         result.reason = "it fits more than one layout: ";
         for (std::size_t i = 0; i < fits.size(); ++i)

@@ -25,7 +25,9 @@ readers::ReaderResult read_as(spectrum::State& state, const OrgType& type, std::
 
 /// Reads `bytes` with the one layout among `fits` (as fitting_types found them); when none or
 /// several fit nothing is read and the reason names them: "it fits no layout", "it fits more
-/// than one layout: Labo(Old), Labo(LIST)".
+/// than one layout: Labo(Old), Labo(LIST)", or for a Labo(Old) file whose header does not
+/// describe it "it looks like a damaged Labo(Old) file: byte 56: a Labo(Old) header announces
+/// 512 channels but the file holds 511 values".
 readers::ReaderResult read_as_fitting(spectrum::State& state, std::string_view bytes,
                                       const std::vector<const OrgType*>& fits);
 

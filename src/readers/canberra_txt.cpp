@@ -20,9 +20,11 @@ constexpr std::size_t header_lines = 8;
 
 // "Date Time" line, by column: 15-16 century digits, 17-18 year, 20-21 month number, 23-24 day,
 // 26-27 hour, 29-30 minute. The separators between them are not looked at.
-void read_date_time(spectrum::ChnHeader& header, std::u32string_view line) {
-    const auto month =
-        spectrum::round_to_int16(leading_number(column_range(line, 20, 21)), "month");
+void read_date_time(spectrum::ChnHeader& header, const spectrum::TextSource& text,
+                    std::size_t index) {
+    const std::u32string_view line = text.line(index);
+    const std::int16_t month = int16_of(leading_number(column_range(line, 20, 21)),
+                                        [&] { return quoted_line(text, index, "date"); });
     std::u32string date(column_range(line, 23, 24));
     date += spectrum::widen(spectrum::num2month(month));
     date += column_range(line, 17, 18);
@@ -34,21 +36,24 @@ void read_date_time(spectrum::ChnHeader& header, std::u32string_view line) {
     time += U"00";
     header.start_time.assign(time);
     finish_start_time(header);
+    check_start(
+        header, [&](bool date) { return quoted_line(text, index, date ? "date" : "time"); },
+        "YYYY/MM/DD", "hh:mm");
 }
 
 void read_report(spectrum::State& state, std::string_view bytes) {
     const spectrum::TextSource text = spectrum::TextSource::over_bytes(bytes);
     spectrum::ChnHeader& header = state.chn_header;
-
-    header.num_channels = spectrum::round_to_int16(
-        leading_number(column_range(key_line(text, "Channel No"), 15, 19)), "Channel No");
-    check_channel_count(header.num_channels);
-    header.live_time = spectrum::seconds_to_ticks(
-        leading_number(column_range(key_line(text, "Live Time"), 15, 20)), "Live Time");
-    header.real_time = spectrum::seconds_to_ticks(
-        leading_number(column_range(key_line(text, "True Time"), 15, 20)), "True Time");
+    const KeyValue channels = key_value(text, "Channel No", 15, 19);
+    header.num_channels =
+        int16_of(channels.value, line_where(text, channels.line, "channel count"));
+    check_channel_count(header.num_channels, line_where(text, channels.line, "channel count"));
+    const KeyValue live = key_value(text, "Live Time", 15, 20);
+    header.live_time = ticks_of(live.value, line_where(text, live.line, "live time"));
+    const KeyValue real = key_value(text, "True Time", 15, 20);
+    header.real_time = ticks_of(real.value, line_where(text, real.line, "true time"));
     set_sample_text(state, column_range(key_line(text, "Sample Name"), 15, 78));
-    read_date_time(header, key_line(text, "Date Time"));
+    read_date_time(header, text, find_key_line(text, "Date Time"));
 
     // Each table entry is a channel number (not used) and its count, read as separate fields,
     // so two numbers on a line are never joined into one.

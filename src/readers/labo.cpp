@@ -37,18 +37,21 @@ std::u32string hhmmss(std::u32string_view t) {
 
 /// N int32 counts follow the header directly, channel 1 first. A count of 0 is an empty
 /// spectrum; counts past the 17001st raise after those that fit are stored.
-void read_channels(State& state, const LittleEndianReader& file, std::int16_t count,
+void read_channels(State& state, const LittleEndianReader& file, std::size_t count_at,
                    std::size_t first) {
-    check_channel_count(count);
+    const std::int16_t count = file.i16(count_at);
     state.chn_header.num_channels = count;
-    read_counts(state.counts, file, first, count);
+    if (!read_counts(state.counts, file, first, count))
+        refuse(spectrum::ErrorKind::out_of_range, channel_count_field(count_at, count),
+               "is more than the " + std::to_string(spectrum::Counts::capacity) +
+                   " channels that fit");
 }
 
 /// The header holds whole seconds; the record holds ticks of 20 ms.
 void read_times(spectrum::ChnHeader& header, const LittleEndianReader& file, std::size_t live,
                 std::size_t real) {
-    header.live_time = spectrum::seconds_to_ticks(file.i32(live), "live time");
-    header.real_time = spectrum::seconds_to_ticks(file.i32(real), "real time");
+    header.live_time = ticks_of(file.i32(live), [&] { return time_field(file, live, "live"); });
+    header.real_time = ticks_of(file.i32(real), [&] { return time_field(file, real, "real"); });
 }
 
 /// Builds the date from the day, month and year words as the text DD/MM/YY, each number with at
@@ -62,23 +65,62 @@ std::u32string labo_new_date(std::int16_t day, std::int16_t month, std::int16_t 
                    spectrum::columns(d, 7, 2), century_mark_from_year(year)});
 }
 
+// A Labo(New) or Labo(Old) file is its header and exactly the header's N channel values; it is
+// checked before any value is read, so that a file cut short or padded is told by its size. A
+// negative count is told as such.
+void require_channel_size(std::string_view bytes, std::size_t header_size, std::size_t count_at,
+                          std::string_view layout) {
+    const LittleEndianReader file(bytes, "the " + std::string(layout) + " file");
+    require_header(file, header_size, "the " + std::string(layout) + " file");
+    const std::int16_t count = file.i16(count_at);
+    if (count < 0)
+        refuse(spectrum::ErrorKind::out_of_range, channel_count_field(count_at, count),
+               "is negative");
+    if (bytes.size() != header_size + 4 * static_cast<std::size_t>(count))
+        refuse(spectrum::ErrorKind::unreadable,
+               "byte " + std::to_string(count_at) + ": a " + std::string(layout) +
+                   " header announces " + std::to_string(count) + " channels",
+               "but the file holds " + values_after(bytes, header_size));
+}
+
+void labo_new_shape(std::string_view bytes) {
+    require_channel_size(bytes, LaboNewHeader::size, LaboNewHeader::num_channels, "Labo(New)");
+}
+
+void labo_old_shape(std::string_view bytes) {
+    require_channel_size(bytes, LaboOldHeader::size, LaboOldHeader::num_channels, "Labo(Old)");
+}
+
 void read_labo_new(State& state, std::string_view bytes) {
     using H = LaboNewHeader;
     const LittleEndianReader file(bytes, "the Labo(New) file");
-    require_header(file, H::size, "the Labo(New) file");
+    labo_new_shape(bytes);
     spectrum::ChnHeader& header = state.chn_header;
     spectrum::ChnTrailer& trailer = state.chn_trailer;
 
-    read_channels(state, file, file.i16(H::num_channels), H::size);
+    read_channels(state, file, H::num_channels, H::size);
     read_times(header, file, H::live_time, H::real_time);
 
-    header.start_date.assign(
-        labo_new_date(file.i16(H::day), file.i16(H::month), file.i16(H::year)));
-    const std::u32string t = two_digits(file.i16(H::hour)) + U":" +
-                             two_digits(file.i16(H::minute)) + U":" +
-                             two_digits(file.i16(H::second));
+    const std::int16_t year = file.i16(H::year), month = file.i16(H::month), day = file.i16(H::day);
+    const std::int16_t hour = file.i16(H::hour), minute = file.i16(H::minute),
+                       second = file.i16(H::second);
+    header.start_date.assign(labo_new_date(day, month, year));
+    const std::u32string t =
+        two_digits(hour) + U":" + two_digits(minute) + U":" + two_digits(second);
     header.start_time.assign(hhmmss(t));
     finish_start_time(header);
+    check_start(
+        header,
+        [&](bool date) {
+            auto word = [](const char* name, std::int16_t value) {
+                return std::string(name) + " " + std::to_string(value);
+            };
+            return date ? "byte " + std::to_string(H::year) + ": the date " + word("year", year) +
+                              ", " + word("month", month) + ", " + word("day", day)
+                        : "byte " + std::to_string(H::hour) + ": the time " + word("hour", hour) +
+                              ", " + word("minute", minute) + ", " + word("second", second);
+        },
+        "a date", "a time");
 
     const std::u32string desc = text_at(file, H::sample_desc, H::sample_desc_bytes);
     trailer.sample_desc.assign(std::u32string_view(desc).substr(0, trailer.sample_desc.width));
@@ -93,10 +135,10 @@ void read_labo_new(State& state, std::string_view bytes) {
 void read_labo_old(State& state, std::string_view bytes) {
     using H = LaboOldHeader;
     const LittleEndianReader file(bytes, "the Labo(Old) file");
-    require_header(file, H::size, "the Labo(Old) file");
+    labo_old_shape(bytes);
     spectrum::ChnTrailer& trailer = state.chn_trailer;
 
-    read_channels(state, file, file.i16(H::num_channels), H::size);
+    read_channels(state, file, H::num_channels, H::size);
     read_times(state.chn_header, file, H::live_time, H::real_time);
     set_labo_old_start(state.chn_header, file);
 
@@ -106,30 +148,6 @@ void read_labo_old(State& state, std::string_view bytes) {
     trailer.energy_zero = file.f32(H::energy_zero);
     trailer.energy_slope = file.f32(H::energy_slope);
     trailer.energy_quad = file.f32(H::energy_quad);
-}
-
-// A Labo(New) or Labo(Old) file is its header and exactly the header's N channel values.
-void require_channel_size(std::string_view bytes, std::size_t header_size, std::size_t count_offset,
-                          std::string_view what) {
-    const LittleEndianReader file(bytes, std::string(what));
-    require_header(file, header_size, what);
-    const std::int16_t count = file.i16(count_offset);
-    const std::size_t expected = header_size + 4 * static_cast<std::size_t>(count < 0 ? 0 : count);
-    if (bytes.size() != expected)
-        spectrum::raise(spectrum::ErrorKind::unreadable,
-                        std::string(what) + " of " + std::to_string(count) + " channels holds " +
-                            std::to_string(expected) + " bytes, this file " +
-                            std::to_string(bytes.size()));
-}
-
-void labo_new_shape(std::string_view bytes) {
-    require_channel_size(bytes, LaboNewHeader::size, LaboNewHeader::num_channels,
-                         "a Labo(New) file");
-}
-
-void labo_old_shape(std::string_view bytes) {
-    require_channel_size(bytes, LaboOldHeader::size, LaboOldHeader::num_channels,
-                         "a Labo(Old) file");
 }
 
 }  // namespace
@@ -144,23 +162,55 @@ void require_header(const LittleEndianReader& file, std::size_t size, std::strin
                             ", inside its " + std::to_string(size) + "-byte header");
 }
 
-void read_counts(spectrum::Counts& counts, const LittleEndianReader& file, std::size_t first,
+bool read_counts(spectrum::Counts& counts, const LittleEndianReader& file, std::size_t first,
                  int count) {
-    // The channels the record holds in one run; a channel past them raises as set does, once
-    // its value has been read.
+    // The channels the record holds in one run; the first past them is read, so that a file
+    // that ends there says so, and then refused.
     const std::span<std::int32_t> room = counts.room(0, count);
     file.i32s(first, room);
-    for (auto k = static_cast<int>(room.size()); k < count; ++k)
-        counts.set(k, file.i32(first + 4 * static_cast<std::size_t>(k)));
+    if (static_cast<int>(room.size()) >= count)
+        return true;
+    (void)file.i32(first + 4 * room.size());
+    return false;
 }
 
-void set_labo_old_start(spectrum::ChnHeader& header, const LittleEndianReader& file) {
+std::string channel_count_field(std::size_t offset, std::int32_t count) {
+    return "byte " + std::to_string(offset) + ": the channel count " + std::to_string(count);
+}
+
+std::string time_field(const LittleEndianReader& file, std::size_t offset, std::string_view which) {
+    return "byte " + std::to_string(offset) + ": the " + std::string(which) + " time " +
+           std::to_string(file.i32(offset)) + " s";
+}
+
+std::string values_after(std::string_view bytes, std::size_t header_size) {
+    const std::size_t data = bytes.size() - std::min(bytes.size(), header_size);
+    std::string text = std::to_string(data / 4) + " values";
+    if (data % 4 != 0)
+        text += " and " + std::to_string(data % 4) + (data % 4 == 1 ? " byte" : " bytes");
+    return text;
+}
+
+void fill_labo_old_start(spectrum::ChnHeader& header, const LittleEndianReader& file) {
     using H = LaboOldHeader;
     const std::u32string date = text_at(file, H::date, H::date_bytes);
     header.start_date.assign(joined({spectrum::columns(date, 8, 2), spectrum::columns(date, 4, 3),
                                      spectrum::columns(date, 1, 2)}));
     header.start_time.assign(hhmmss(text_at(file, H::time, H::time_bytes)));
     finish_start_time(header);
+}
+
+void set_labo_old_start(spectrum::ChnHeader& header, const LittleEndianReader& file) {
+    using H = LaboOldHeader;
+    fill_labo_old_start(header, file);
+    check_start(
+        header,
+        [&](bool date) {
+            const std::size_t at = date ? H::date : H::time;
+            return "byte " + std::to_string(at) + ": the " + (date ? "date" : "time") + " '" +
+                   quote_bytes(file.bytes(at, date ? H::date_bytes : H::time_bytes)) + "'";
+        },
+        "YY-MMM-DD", "hh:mm:ss");
 }
 
 ReaderResult read_org_labo_new(State& state) {

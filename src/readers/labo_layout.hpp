@@ -58,13 +58,27 @@ struct LaboOldHeader {
 void require_header(const spectrum::LittleEndianReader& file, std::size_t size,
                     std::string_view what);
 
-/// Reads `count` 32-bit counts from byte `first` on into the record from channel 1, as `count`
-/// calls of i32 and Counts::set in turn would.
-void read_counts(spectrum::Counts& counts, const spectrum::LittleEndianReader& file,
+/// Reads `count` 32-bit counts from byte `first` on into the record from channel 1, as many as
+/// the record holds; false when they are more (the first value past them is read, so that a
+/// file that ends there raises the end of the file).
+bool read_counts(spectrum::Counts& counts, const spectrum::LittleEndianReader& file,
                  std::size_t first, int count);
 
+/// How a reason names the header fields: "byte 56: the channel count 512", "byte 718: the live
+/// time 600 s" (`which` "live" or "real"), and what follows a header of `header_size` bytes:
+/// "511 values", "511 values and 2 bytes".
+std::string channel_count_field(std::size_t offset, std::int32_t count);
+std::string time_field(const spectrum::LittleEndianReader& file, std::size_t offset,
+                       std::string_view which);
+std::string values_after(std::string_view bytes, std::size_t header_size);
+
+/// Sets start_date and start_time from a Labo(Old) header as set_labo_old_start does, without
+/// looking at whether they make sense.
+void fill_labo_old_start(spectrum::ChnHeader& header, const spectrum::LittleEndianReader& file);
+
 /// Sets start_date ("DDMMMYY" and a blank) and start_time ("HHMMSS") from the date and time texts
-/// of a Labo(Old) header, then completes the start time and the seconds bytes.
+/// of a Labo(Old) header, then completes the start time and the seconds bytes; a date or a time
+/// that makes no sense raises, quoting its field.
 void set_labo_old_start(spectrum::ChnHeader& header, const spectrum::LittleEndianReader& file);
 
 }  // namespace brandel::readers

@@ -1,6 +1,8 @@
 #include "readers/oxford_asc.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <span>
 #include <string>
 
@@ -22,47 +24,51 @@ bool is_digit(char32_t c) {
     return c >= U'0' && c <= U'9';
 }
 
-std::size_t skip(std::u32string_view line, std::size_t i, bool (*pred)(char32_t)) {
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool is_digit_byte(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::size_t skip(std::string_view line, std::size_t i, bool (*pred)(char)) {
     while (i < line.size() && pred(line[i]))
         ++i;
     return i;
 }
 
-bool is_blank(char32_t c) {
-    return c == U' ' || c == U'\t';
-}
-
-// Whether a line is a channel line: optional blanks, an unsigned whole number (the label),
-// blanks, a number (the count: optional sign, digits with at most one decimal point, an
-// optional exponent), optional blanks, and nothing else.
-bool is_channel_line(std::u32string_view line) {
+// Whether the bytes of an ASCII line make a channel line: optional blanks, an unsigned whole
+// number (the label), blanks, a number (the count: optional sign, digits with at most one
+// decimal point, an optional exponent), optional blanks, and nothing else.
+bool is_channel_line(std::string_view line) {
     std::size_t i = skip(line, 0, is_blank);
     const std::size_t label = i;
-    i = skip(line, i, is_digit);
+    i = skip(line, i, is_digit_byte);
     if (i == label)
         return false;
     const std::size_t gap = i;
     i = skip(line, i, is_blank);
     if (i == gap)
         return false;
-    if (i < line.size() && (line[i] == U'+' || line[i] == U'-'))
+    if (i < line.size() && (line[i] == '+' || line[i] == '-'))
         ++i;
     const std::size_t whole = i;
-    i = skip(line, i, is_digit);
+    i = skip(line, i, is_digit_byte);
     std::size_t digits = i - whole;
-    if (i < line.size() && line[i] == U'.') {
+    if (i < line.size() && line[i] == '.') {
         const std::size_t fraction = ++i;
-        i = skip(line, i, is_digit);
+        i = skip(line, i, is_digit_byte);
         digits += i - fraction;
     }
     if (digits == 0)
         return false;
-    if (i < line.size() && (line[i] == U'E' || line[i] == U'e')) {
+    if (i < line.size() && (line[i] == 'E' || line[i] == 'e')) {
         std::size_t e = i + 1;
-        if (e < line.size() && (line[e] == U'+' || line[e] == U'-'))
+        if (e < line.size() && (line[e] == '+' || line[e] == '-'))
             ++e;
         const std::size_t exponent = e;
-        e = skip(line, e, is_digit);
+        e = skip(line, e, is_digit_byte);
         if (e == exponent)
             return false;
         i = e;
@@ -74,8 +80,8 @@ bool is_channel_line(std::u32string_view line) {
 // header-key lines: classic exports have 15 lines before it, current ones 12 or 11.
 std::size_t first_channel_line(const spectrum::TextSource& text, std::size_t last_key_line) {
     for (std::size_t i = last_key_line + 1; text.has_line(i); ++i)
-        if (is_channel_line(text.line(i)))
-            return i;
+        if (text.line_is_ascii(i) && is_channel_line(text.line_bytes(i)))
+            return i;  // a line of other characters is never a channel line
     spectrum::raise(spectrum::ErrorKind::end_of_file, "no channel lines after the header");
 }
 
@@ -83,7 +89,9 @@ std::size_t first_channel_line(const spectrum::TextSource& text, std::size_t las
 // digit ("5-Jul-2003") is moved one column to the right by a leading blank, so that the fields
 // that follow it line up. Then, by column: 20-21 day, 23-25 month name as written, 27-28
 // century digits, 29-30 year, 32-33 hour, 35-36 minute.
-void read_acquisition_date(spectrum::ChnHeader& header, std::u32string_view source_line) {
+void read_acquisition_date(spectrum::ChnHeader& header, const spectrum::TextSource& text,
+                           std::size_t index) {
+    const std::u32string_view source_line = text.line(index);
     const std::u32string_view at21 = columns(source_line, 21, 1);
     const bool one_digit_day = leading_number(columns(source_line, 19, 99)) < 10 &&
                                (at21.empty() || !is_digit(at21.front()));
@@ -107,6 +115,9 @@ void read_acquisition_date(spectrum::ChnHeader& header, std::u32string_view sour
     time += U"00";
     header.start_time.assign(time);
     finish_start_time(header);
+    check_start(
+        header, [&](bool date) { return quoted_line(text, index, date ? "date" : "time"); },
+        "DD-Mon-YYYY", "hh:mm");
 }
 
 // A calibration term from column 54 of the first line holding its key; `last` follows the
@@ -114,16 +125,20 @@ void read_acquisition_date(spectrum::ChnHeader& header, std::u32string_view sour
 float calibration_term(const spectrum::TextSource& text, std::string_view key, std::size_t& last) {
     const std::size_t index = find_key_line(text, key);
     last = std::max(last, index);
-    return spectrum::to_float32(leading_number(column_range(text.line(index), 54, 152)),
-                                "calibration term \"" + std::string(key) + "\"");
+    const double value = leading_number(column_range(text.line(index), 54, 152));
+    if (!(std::fabs(value) <= static_cast<double>(std::numeric_limits<float>::max())))
+        refuse(spectrum::ErrorKind::overflow, quoted_line(text, index, "calibration term"),
+               "is too large for a 32-bit float");
+    return static_cast<float>(value);
 }
 
-// The line of a header key, noting it in `last` when it comes after every key line so far.
-std::u32string_view noted_key_line(const spectrum::TextSource& text, std::string_view key,
-                                   std::size_t& last) {
+// The index of the line of a header key, noted in `last` when it comes after every key line so
+// far.
+std::size_t noted_key_line(const spectrum::TextSource& text, std::string_view key,
+                           std::size_t& last) {
     const std::size_t index = find_key_line(text, key);
     last = std::max(last, index);
-    return text.line(index);
+    return index;
 }
 
 // Channel lines read 64 bytes at a time from `pos`, where a line starts: while a line is ASCII,
@@ -176,18 +191,21 @@ void read_export(spectrum::State& state, std::string_view bytes) {
     spectrum::ChnTrailer& trailer = state.chn_trailer;
 
     std::size_t last = 0;
-    header.num_channels = spectrum::round_to_int16(
-        leading_number(column_range(noted_key_line(text, "Conversion Gain:", last), 27, 36)),
-        "Conversion Gain");
-    check_channel_count(header.num_channels);
-    header.live_time = spectrum::seconds_to_ticks(
-        leading_number(column_range(noted_key_line(text, "Elapsed Live Time:", last), 20, 118)),
-        "Elapsed Live Time");
-    header.real_time = spectrum::seconds_to_ticks(
-        leading_number(column_range(noted_key_line(text, "Elapsed Real Time:", last), 20, 118)),
-        "Elapsed Real Time");
-    set_sample_text(state, column_range(noted_key_line(text, "ID:", last), 4, 67));
-    read_acquisition_date(header, noted_key_line(text, "Acquisition Date:", last));
+    // A header value, its line noted as the last key line when it comes after the others.
+    auto value = [&](std::string_view key, std::size_t first, std::size_t final) {
+        const KeyValue v = key_value(text, key, first, final);
+        last = std::max(last, v.line);
+        return v;
+    };
+    const KeyValue gain = value("Conversion Gain:", 27, 36);
+    header.num_channels = int16_of(gain.value, line_where(text, gain.line, "channel count"));
+    check_channel_count(header.num_channels, line_where(text, gain.line, "channel count"));
+    const KeyValue live = value("Elapsed Live Time:", 20, 118);
+    header.live_time = ticks_of(live.value, line_where(text, live.line, "live time"));
+    const KeyValue real = value("Elapsed Real Time:", 20, 118);
+    header.real_time = ticks_of(real.value, line_where(text, real.line, "real time"));
+    set_sample_text(state, column_range(text.line(noted_key_line(text, "ID:", last)), 4, 67));
+    read_acquisition_date(header, text, noted_key_line(text, "Acquisition Date:", last));
     // energy = A + B * channel + C * channel^2
     trailer.energy_zero = calibration_term(text, "A =", last);
     trailer.energy_slope = calibration_term(text, "B =", last);
@@ -220,7 +238,8 @@ void read_export(spectrum::State& state, std::string_view bytes) {
             spectrum::ascii_words::blank_padded_whole(line.substr(7, 99), whole))
             state.counts.set(k, static_cast<std::int32_t>(whole));
         else
-            state.counts.set(k, channel_count(text.number_at(index, 8, 106), k + 1, index + 1));
+            state.counts.set(k,
+                             channel_count(text.number_at(index, 8, 106), k + 1, index + 1, line));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "spectrum/codepage.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/numbers.hpp"
 #include "spectrum/paths.hpp"
@@ -121,18 +122,7 @@ bool is_month_name(std::u32string_view text) {
 // of a field never set among them) written as \xNN.
 std::string shown(std::u32string_view field) {
     const std::size_t end = field.find_last_not_of(U' ');
-    field = field.substr(0, end == std::u32string_view::npos ? 0 : end + 1);
-    std::u32string text;
-    for (char32_t c : field) {
-        if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
-            text += spectrum::widen(hex);
-        } else {
-            text += c;
-        }
-    }
-    return spectrum::to_utf8(text);
+    return quote_text(field.substr(0, end == std::u32string_view::npos ? 0 : end + 1));
 }
 
 void check_not_negative(std::int32_t ticks, const char* what) {
@@ -176,20 +166,76 @@ ReaderResult read_source(spectrum::State& state, const ReaderLayout& layout,
     return read_entered(state, layout, bytes);
 }
 
-void check_reading(const spectrum::ChnHeader& header) {
+bool is_start_date(const spectrum::ChnHeader& header) {
     const std::u32string_view date = header.start_date.view();
     const int day = two_char_number(date.substr(0, 2));
-    if (day < 1 || day > 31 || !is_month_name(date.substr(2, 3)) ||
-        two_char_number(date.substr(5, 2)) < 0)
-        raise(ErrorKind::unreadable, "start date '" + shown(date) + "' is not a date");
+    return day >= 1 && day <= 31 && is_month_name(date.substr(2, 3)) &&
+           two_char_number(date.substr(5, 2)) >= 0;
+}
+
+bool is_start_time(const spectrum::ChnHeader& header) {
     const std::u32string_view time = header.start_time.view();
     const int hour = two_char_number(time.substr(0, 2));
     const int minute = two_char_number(time.substr(2, 2));
     const int second = two_char_number(time.substr(4, 2));
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
-        raise(ErrorKind::unreadable, "start time '" + shown(time) + "' is not a time");
+    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
+}
+
+void check_reading(const spectrum::ChnHeader& header) {
+    if (!is_start_date(header))
+        raise(ErrorKind::unreadable,
+              "start date '" + shown(header.start_date.view()) + "' is not a date");
+    if (!is_start_time(header))
+        raise(ErrorKind::unreadable,
+              "start time '" + shown(header.start_time.view()) + "' is not a time");
     check_not_negative(header.live_time, "live time");
     check_not_negative(header.real_time, "real time");
+}
+
+std::string quote_text(std::u32string_view text) {
+    constexpr std::size_t most = 120;
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size() && i < most; ++i) {
+        const char32_t c = text[i];
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+            out += spectrum::widen(hex);
+        } else {
+            out += c;
+        }
+    }
+    if (text.size() > most)
+        out += U"...";
+    return spectrum::to_utf8(out);
+}
+
+std::string quote_bytes(std::string_view bytes) {
+    std::u32string chars;
+    spectrum::decode_cp932(bytes, 121, chars);
+    return quote_text(chars);
+}
+
+std::string quoted_line(const spectrum::TextSource& text, std::size_t i, std::string_view what) {
+    return "line " + std::to_string(i + 1) + ": the " + std::string(what) + " '" +
+           quote_bytes(text.line_bytes(i)) + "'";
+}
+
+void refuse(ErrorKind kind, const std::string& where, std::string_view problem) {
+    raise(kind, where + " " + std::string(problem));
+}
+
+void refuse_channel_count(std::int32_t count, const std::string& where) {
+    if (count < 0)
+        refuse(ErrorKind::out_of_range, where, "is negative");
+    refuse(ErrorKind::out_of_range, where,
+           "is more than the " + std::to_string(spectrum::Counts::capacity) + " channels that fit");
+}
+
+void refuse_time(double seconds, const std::string& where) {
+    if (seconds < 0)
+        refuse(ErrorKind::unreadable, where, "is negative");
+    refuse(ErrorKind::overflow, where, "is out of range (at most 42949672.94 s)");
 }
 
 void require_text_shape(std::string_view bytes) {
@@ -210,16 +256,25 @@ std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key
     return line;
 }
 
+KeyValue key_value(const spectrum::TextSource& text, std::string_view key, std::size_t first,
+                   std::size_t last) {
+    const std::size_t line = find_key_line(text, key);
+    return {spectrum::leading_number(spectrum::column_range(text.line(line), first, last)), line};
+}
+
 std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key) {
     return text.line(find_key_line(text, key));
 }
 
-std::int32_t rounded_channel_count(double value, int channel, std::size_t line) {
+std::int32_t rounded_channel_count(double value, int channel, std::size_t line,
+                                   std::string_view field) {
     const double r = std::nearbyint(value);  // halves to even
     if (r >= -2147483648.0 && r <= 2147483647.0)
         return static_cast<std::int32_t>(r);
-    return spectrum::round_to_int32(
-        value, "line " + std::to_string(line) + ": count of channel " + std::to_string(channel));
+    refuse(ErrorKind::overflow,
+           "line " + std::to_string(line) + ": the count '" + quote_bytes(field) + "' of channel " +
+               std::to_string(channel),
+           "is out of range (-2147483648 to 2147483647)");
 }
 
 int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::size_t width,
@@ -238,7 +293,11 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
                 got = in.next_plain_numbers(reinterpret_cast<std::uint32_t*>(room.data()),
                                             room.size());
         } else {
-            std::size_t want = batch;
+            // No further than the record holds: the first count past it is read below, where
+            // its line is known.
+            std::size_t want = std::min(
+                batch,
+                static_cast<std::size_t>(std::max(0, spectrum::Counts::capacity - k)) * width);
             if (records >= 0)
                 want = std::min(want, static_cast<std::size_t>(records - k) * width);
             got = in.next_plain_numbers(plain, want, width, taken);
@@ -253,23 +312,29 @@ int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::s
         // A record the plain reading did not finish: its other fields by the general rule.
         double value = taken < have ? plain[i + taken] : 0.0;
         std::size_t line = 0;  // where the count starts; a plain count never needs it
+        std::size_t begin = 0;
+        std::size_t end = 0;
         for (std::size_t f = have; f < width; ++f) {
             if (f != taken) {
                 in.next_number();
                 continue;
             }
             line = in.line_number();
+            begin = in.offset();
             value = in.next_number();
+            end = in.offset();
         }
-        counts.set(k, channel_count(value, k + 1, line));
+        const std::string_view field = in.field_bytes(begin, end);
+        if (k >= spectrum::Counts::capacity)
+            refuse(ErrorKind::out_of_range,
+                   "line " + std::to_string(line) + ": the count '" + quote_bytes(field) +
+                       "' of channel " + std::to_string(k + 1),
+                   "is more than the " + std::to_string(spectrum::Counts::capacity) +
+                       " channels that fit");
+        counts.set(k, channel_count(value, k + 1, line, field));
         ++k;
     }
     return k;
-}
-
-void check_channel_count(std::int32_t count) {
-    if (count < 0)
-        raise(ErrorKind::out_of_range, "channel count " + std::to_string(count) + " is negative");
 }
 
 void finish_start_time(spectrum::ChnHeader& header) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "spectrum/errors.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text_source.hpp"
 
@@ -100,21 +102,34 @@ void require_text_shape(std::string_view bytes);
 /// letters; raises key-not-found when no line does. Every search starts again at the top.
 std::size_t find_key_line(const spectrum::TextSource& text, std::string_view key);
 
+/// A header value of a text layout: the leading number of columns `first` to `last` of the first
+/// line that holds `key` (as find_key_line finds it), and the index of that line.
+struct KeyValue {
+    double value;
+    std::size_t line;
+};
+KeyValue key_value(const spectrum::TextSource& text, std::string_view key, std::size_t first,
+                   std::size_t last);
+
 /// The first line that holds `key`, as find_key_line finds it.
 std::u32string_view key_line(const spectrum::TextSource& text, std::string_view key);
 
 /// A channel's count rounded into 32 bits, halves to even. A value that does not fit raises an
-/// overflow error naming the line (from 1) and the channel (from 1); the message is only built
-/// then, so a loop over the channels allocates nothing.
-std::int32_t rounded_channel_count(double value, int channel, std::size_t line);
-inline std::int32_t channel_count(double value, int channel, std::size_t line) {
+/// overflow error that quotes the count as written, `field` (code page 932 bytes), with its line
+/// (from 1) and channel (from 1): "line 11: the count '2147483648' of channel 3 is out of range
+/// (-2147483648 to 2147483647)". The message is only built then, so a loop over the channels
+/// allocates nothing.
+std::int32_t rounded_channel_count(double value, int channel, std::size_t line,
+                                   std::string_view field);
+inline std::int32_t channel_count(double value, int channel, std::size_t line,
+                                  std::string_view field) {
     // Nearly every count is a whole number already.
     if (value >= -2147483648.0 && value <= 2147483647.0) {
         const auto whole = static_cast<std::int32_t>(value);
         if (static_cast<double>(whole) == value)
             return whole;
     }
-    return rounded_channel_count(value, channel, line);
+    return rounded_channel_count(value, channel, line, field);
 }
 
 /// Reads a table of records of `width` fields (1 to 3) whose field `taken` (from 0) is a channel's
@@ -125,8 +140,75 @@ inline std::int32_t channel_count(double value, int channel, std::size_t line) {
 int read_count_table(spectrum::FieldReader& in, spectrum::Counts& counts, std::size_t width,
                      std::size_t taken, int records);
 
-/// A channel count taken from the file must not be negative (0 is an empty spectrum).
-void check_channel_count(std::int32_t count);
+// A failure's reason quotes what the file holds where the user would look for it: a text
+// layout's line as written, with its number, and a binary layout's field with its byte offset.
+// `where` below is called only when a value is refused; it gives the start of the reason, the
+// place and the field ("line 5: the channel count 'Channel No  : -5'", "byte 56: the channel
+// count -5"), and the check adds what is wrong with it.
+
+/// Text as a reason quotes it: control characters written as \xNN, and at most 120 characters,
+/// a longer text cut and ended with "...". Bytes are code page 932.
+std::string quote_text(std::u32string_view text);
+std::string quote_bytes(std::string_view bytes);
+
+/// The start of a reason that quotes line i (from 0) as written: "line 7: the date 'Acquisition
+/// Date: 09-01-2026 14:14:58'" for `what` "date".
+std::string quoted_line(const spectrum::TextSource& text, std::size_t i, std::string_view what);
+
+/// A `where` for the checks below that quotes line i (from 0) as `what`.
+inline auto line_where(const spectrum::TextSource& text, std::size_t i, const char* what) {
+    return [&text, i, what] { return quoted_line(text, i, what); };
+}
+
+/// Raises a read error: where + " " + problem.
+[[noreturn]] void refuse(spectrum::ErrorKind kind, const std::string& where,
+                         std::string_view problem);
+
+/// Whether the record's start date is a date and its start time a time, as check_reading wants.
+bool is_start_date(const spectrum::ChnHeader& header);
+bool is_start_time(const spectrum::ChnHeader& header);
+
+/// Checks the start date and time just read: one that is not a date or not a time raises
+/// "<where(true)> is not <date_form>" or "<where(false)> is not <time_form>".
+template <class Where>
+void check_start(const spectrum::ChnHeader& header, Where&& where, std::string_view date_form,
+                 std::string_view time_form) {
+    if (!is_start_date(header))
+        refuse(spectrum::ErrorKind::unreadable, where(true), "is not " + std::string(date_form));
+    if (!is_start_time(header))
+        refuse(spectrum::ErrorKind::unreadable, where(false), "is not " + std::string(time_form));
+}
+
+/// A time in seconds as ticks of 20 ms, rounded halves to even. One that is negative, or too long
+/// for 32 bits, raises: "<where> is negative", "<where> is out of range (at most 42949672.94 s)".
+[[noreturn]] void refuse_time(double seconds, const std::string& where);
+template <class Where>
+std::int32_t ticks_of(double seconds, Where&& where) {
+    const double ticks = std::nearbyint(seconds * 50.0);  // halves to even
+    if (ticks >= 0.0 && ticks <= 2147483647.0)
+        return static_cast<std::int32_t>(ticks);
+    refuse_time(seconds, where());
+}
+
+/// A number rounded into 16 bits, halves to even; one out of range raises "<where> is out of
+/// range (-32768 to 32767)".
+template <class Where>
+std::int16_t int16_of(double value, Where&& where) {
+    const double r = std::nearbyint(value);
+    if (r >= -32768.0 && r <= 32767.0)
+        return static_cast<std::int16_t>(r);
+    refuse(spectrum::ErrorKind::overflow, where(), "is out of range (-32768 to 32767)");
+}
+
+/// A channel count taken from the file must not be negative (0 is an empty spectrum) nor more
+/// than the record holds: "<where> is negative", "<where> is more than the 17001 channels that
+/// fit".
+[[noreturn]] void refuse_channel_count(std::int32_t count, const std::string& where);
+template <class Where>
+void check_channel_count(std::int32_t count, Where&& where) {
+    if (count < 0 || count > spectrum::Counts::capacity)
+        refuse_channel_count(count, where());
+}
 
 /// Completes start_time and the seconds bytes: a blank third character of start_time becomes
 /// "0"; start_sec_tens and start_sec_units become the character codes of "0" plus the digits of

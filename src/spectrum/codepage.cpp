@@ -154,6 +154,30 @@ void decode_cp932(std::string_view bytes, std::u32string& out) {
     out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
+std::size_t decode_cp932(std::string_view bytes, std::size_t max_chars, std::u32string& out) {
+    out.clear();
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n && out.size() < max_chars) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (cp932_char_bytes(bytes, i) == 2) {
+            out += decode_pair(bytes[i], bytes[i + 1]);
+            i += 2;
+            continue;
+        }
+        out += b < 0x80 ? char32_t{b} : is_katakana(b) ? katakana_first + (b - 0xA1) : replacement;
+        ++i;
+    }
+    return i;
+}
+
+std::size_t cp932_char_bytes(std::string_view bytes, std::size_t at) {
+    const auto b = static_cast<unsigned char>(bytes[at]);
+    if (b < 0x80 || is_katakana(b) || at + 1 >= bytes.size())
+        return 1;
+    return decode_pair(bytes[at], bytes[at + 1]) != 0 ? 2 : 1;
+}
+
 std::u32string decode_cp932(std::string_view bytes) {
     std::u32string out;
     decode_cp932(bytes, out);

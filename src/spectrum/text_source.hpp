@@ -18,8 +18,9 @@ namespace brandel::spectrum {
 /// The text is kept as its bytes. CR and LF never occur inside a double-byte character, so the
 /// lines of the bytes are the lines of the decoded text. A line of ASCII bytes is its own
 /// characters; only a line holding other bytes is decoded, and only when its characters are
-/// asked for. Lines are cut on demand, so a reader that takes a few header lines and then reads
-/// the rest as fields never looks for the line ends of the table.
+/// asked for. Lines are found on demand and not all kept: what the source holds beside the bytes
+/// stays small however many lines they make, so a reader that takes a few header lines and then
+/// reads the rest as fields never pays for the lines of the table.
 class TextSource {
   public:
     /// A text of the given bytes, copied.
@@ -35,9 +36,9 @@ class TextSource {
     /// All bytes of the text.
     std::string_view bytes() const { return bytes_; }
 
-    /// Whether line i (from 0) exists; cuts lines only as far as needed to tell.
+    /// Whether line i (from 0) exists.
     bool has_line(std::size_t i) const;
-    /// The number of lines (cuts the whole text).
+    /// The number of lines (walks the whole text).
     std::size_t line_count() const;
 
     /// The bytes of line i. Columns count characters, so a line that is not ASCII must be taken
@@ -45,18 +46,22 @@ class TextSource {
     std::string_view line_bytes(std::size_t i) const;
     /// Whether line i is all ASCII, so that its bytes are its characters.
     bool line_is_ascii(std::size_t i) const;
-    /// The characters of line i, decoded (and kept) on first use.
+    /// The characters of line i, at most the first max_line_chars of them (no layout reads a
+    /// column past them), decoded and kept on first use.
     std::u32string_view line(std::size_t i) const;
+    static constexpr std::size_t max_line_chars = 4096;
     /// Byte offset where line i starts; the size of the text for the line after the last.
     std::size_t line_offset(std::size_t i) const;
 
     /// The leading number of the characters of line i from column `first` to column `last`
-    /// (both counted from 1), as leading_number reads them; an ASCII line is read in its bytes.
+    /// (both counted from 1), as leading_number reads them; an ASCII line is read in its bytes,
+    /// any other decoded as far as `last` and not kept.
     double number_at(std::size_t i, std::size_t first, std::size_t last) const;
 
     /// The number (from 0) of the first line that holds `key` anywhere, ignoring the case of
-    /// the letters a-z; `npos` when no line does. `key` is ASCII; lines that are not ASCII are
-    /// searched in their characters, so a trail byte never matches a letter.
+    /// the letters a-z; `npos` when no line does. `key` is ASCII; it matches characters, never a
+    /// trail byte of a double-byte character. The bytes are searched as a whole, so a text
+    /// without the key is passed once, quickly, and none of its lines is kept.
     std::size_t find_line(std::string_view key) const;
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
@@ -71,16 +76,24 @@ class TextSource {
         std::uint32_t length;
         bool ascii;
     };
+    static constexpr std::size_t mark_every = 64;
     TextSource() = default;
-    // Cuts lines until line i is known or the text ends; true when line i exists.
-    bool cut_to(std::size_t i) const;
+    void set_bytes(std::string_view bytes);
+    // The line that starts at byte `begin`, which is inside the text.
+    Line line_from(std::size_t begin) const;
+    // Finds line i from the nearest line known before it; false when the text has fewer lines.
+    bool locate(std::size_t i) const;
     const Line& at(std::size_t i) const;
 
     std::string owned_;
     std::string_view bytes_;
-    mutable std::vector<Line> lines_;
-    mutable std::size_t cut_ = 0;  // byte offset where the next line to cut starts
-    mutable bool cut_all_ = false;
+    // Where every 64th line starts, as far as lines were walked from the top; the lines that key
+    // searches found; the line found last; and the number of lines once a walk reached the end.
+    mutable std::vector<std::uint32_t> marks_;
+    mutable std::map<std::size_t, Line> found_;
+    mutable std::size_t cursor_index_ = npos;
+    mutable Line cursor_{};
+    mutable std::size_t line_count_ = npos;
     mutable std::map<std::size_t, std::u32string> decoded_;
     mutable std::u32string text_;
     mutable bool text_decoded_ = false;
@@ -153,6 +166,11 @@ class FieldReader {
                                    std::size_t taken = 0);
     /// The line (from 1) that the next field starts on.
     std::size_t line_number() const { return line_; }
+    /// Where the reading of the next field starts.
+    std::size_t offset() const { return pos_; }
+    /// The bytes of the field read from offset `begin` to offset `end`, without the blanks and
+    /// the separator around it, as a message quotes it; empty for a reader of decoded characters.
+    std::string_view field_bytes(std::size_t begin, std::size_t end) const;
 
   private:
     template <typename Char>

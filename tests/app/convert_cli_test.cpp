@@ -201,12 +201,14 @@ TEST(ConvertCli, InfoPrintsWhatEachFileFitsAndHowItReads) {
     // first two values), or why not and what the file fits.
     r = run({"--info", "--type", "labo-list", labo_old, paths[tools::Layout::canberra_txt]});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, labo_old +
-                         "\tlabo-old,labo-list\t515\t16JUL02 \t142337\t2.94\t5.42\t0\t1\t"
-                         "0\tfrom Labo LIST data\n" +
-                         paths[tools::Layout::canberra_txt] +
-                         "\tcanberra-txt\terror\tstart date ': e  Ti' is not a date; it reads as "
-                         "CANBERRA(txt)\n");
+    EXPECT_EQ(
+        r.out,
+        labo_old +
+            "\tlabo-old,labo-list\t515\t16JUL02 \t142337\t2.94\t5.42\t0\t1\t"
+            "0\tfrom Labo LIST data\n" +
+            paths[tools::Layout::canberra_txt] +
+            "\tcanberra-txt\terror\tbyte 32: the date 'Time   : ' is not YY-MMM-DD; it reads as "
+            "CANBERRA(txt)\n");
     EXPECT_EQ(run({"--info", "--type", "auto", oxford}).status, 0);
 }
 

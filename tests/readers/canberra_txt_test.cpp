@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "example_file.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
 #include "temp_dir.hpp"
@@ -213,32 +214,39 @@ TEST(CanberraTxtReader, Failures) {
          },
          Outcome::read_error, "line 7: the file ends where a value was expected"},
         {"channel count too large", [](Report& r) { r.set(3, field("Channel No", "40000")); },
-         Outcome::read_error, "Channel No 40000 is out of range (-32768 to 32767)"},
+         Outcome::read_error,
+         "line 3: the channel count 'Channel No    40000' is out of range (-32768 to 32767)"},
         {"negative channel count", [](Report& r) { r.set(3, field("Channel No", "   -5")); },
-         Outcome::read_error, "channel count -5 is negative"},
+         Outcome::read_error, "line 3: the channel count 'Channel No       -5' is negative"},
         {"time beyond 32 bits", [](Report& r) { r.set(5, field("True Time", "9E99")); },
-         Outcome::read_error, "True Time in ticks of 20 ms"},
+         Outcome::read_error,
+         "line 5: the true time 'True Time     9E99' is out of range (at most 42949672.94 s)"},
         {"count beyond 32 bits", [](Report& r) { r.table[2] = "3 2147483648"; },
-         Outcome::read_error, "line 11: count of channel 3 2147483648 is out of range"},
+         Outcome::read_error,
+         "line 11: the count '2147483648' of channel 3 is out of range (-2147483648 to "
+         "2147483647)"},
         {"more channels than fit",
          [](Report& r) {
              r.set(3, field("Channel No", "17002"));
              r.table.assign(17002, "0 1");
          },
-         Outcome::read_error, "17002 channels, at most 17001 fit"},
+         Outcome::read_error,
+         "line 3: the channel count 'Channel No    17002' is more than the 17001 channels that "
+         "fit"},
         {"no name for month 13",
          [](Report& r) { r.set(6, field("Date Time", "2003/13/15 09:41")); }, Outcome::read_error,
-         "start date '15031' is not a date"},
+         "line 6: the date 'Date Time     2003/13/15 09:41' is not YYYY/MM/DD"},
         {"day 32", [](Report& r) { r.set(6, field("Date Time", "2003/07/32 09:41")); },
-         Outcome::read_error, "start date '32JUL031' is not a date"},
+         Outcome::read_error,
+         "line 6: the date 'Date Time     2003/07/32 09:41' is not YYYY/MM/DD"},
         {"hour 24", [](Report& r) { r.set(6, field("Date Time", "2003/07/15 24:00")); },
-         Outcome::read_error, "start time '240000' is not a time"},
+         Outcome::read_error, "line 6: the time 'Date Time     2003/07/15 24:00' is not hh:mm"},
         {"no time at all", [](Report& r) { r.set(6, field("Date Time", "2003/07/15")); },
-         Outcome::read_error, "start time '000' is not a time"},
+         Outcome::read_error, "line 6: the time 'Date Time     2003/07/15' is not hh:mm"},
         {"negative live time", [](Report& r) { r.set(4, field("Live Time", "-3.5")); },
-         Outcome::read_error, "live time -3.50 s is negative"},
+         Outcome::read_error, "line 4: the live time 'Live Time     -3.5' is negative"},
         {"negative real time", [](Report& r) { r.set(5, field("True Time", "-1")); },
-         Outcome::read_error, "real time -1.00 s is negative"},
+         Outcome::read_error, "line 5: the true time 'True Time     -1' is negative"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -249,6 +257,34 @@ TEST(CanberraTxtReader, Failures) {
         EXPECT_EQ(r.outcome, row.outcome);
         EXPECT_EQ(r.status, 0);
         EXPECT_NE(r.reason.find(row.reason), std::string::npos) << r.reason;
+    }
+}
+
+// A failure quotes the line as the report holds it, with its number: the example report with one
+// field damaged.
+TEST(CanberraTxtReader, FailuresQuoteTheLineAsWritten) {
+    struct Row {
+        std::size_t line;
+        const char* text;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {2, "Date Time   : 2003/07/32 09:41:20",
+         "line 2: the date 'Date Time   : 2003/07/32 09:41:20' is not YYYY/MM/DD"},
+        {3, "Live Time   : -1800.0 sec",
+         "line 3: the live time 'Live Time   : -1800.0 sec' is negative"},
+        {5, "Channel No  : 99999",
+         "line 5: the channel count 'Channel No  : 99999' is out of range (-32768 to 32767)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        test_support::ExampleLines report("S0123.TXT");
+        ASSERT_TRUE(convert(*std::make_unique<State>(), report.bytes()).complete());
+        report.set(row.line, row.text);
+        State state;
+        const ReaderResult r = convert(state, report.bytes());
+        EXPECT_EQ(r.outcome, Outcome::read_error);
+        EXPECT_EQ(r.reason, row.reason);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "example_file.hpp"
 #include "readers/kaihouken.hpp"
 #include "spectrum/text.hpp"
 #include "temp_dir.hpp"
@@ -213,7 +214,9 @@ TEST_F(KaihoukenTest, PowerOfTwoChannelCount) {
         {read_org_kaihouken_dat, 820, 8192, nullptr},
         {read_org_kaihouken_dat, 1639, 16384, nullptr},
         {read_org_kaihouken_dat, 1640, 0, "1640 data lines give 32768 channels, at most 32767 fit"},
-        {read_org_kaihouken_dat, 1701, 0, "17002 channels, at most 17001 fit"},
+        {read_org_kaihouken_dat, 1701, 0,
+         "line 1702: the data line '000001       1       2       3' holds channel 17002, more than "
+         "the 17001 channels that fit"},
         {read_org_kaihouken_dat, 0, 0, "no data lines after the first line"},
         {read_org_kaihouken_csv, 1, 2, nullptr},
         {read_org_kaihouken_csv, 2, 2, nullptr},
@@ -223,7 +226,8 @@ TEST_F(KaihoukenTest, PowerOfTwoChannelCount) {
         {read_org_kaihouken_csv, 4098, 8192, nullptr},
         {read_org_kaihouken_csv, 16384, 16384, nullptr},
         {read_org_kaihouken_csv, 16385, 0, "16385 records give 32768 channels, at most 32767 fit"},
-        {read_org_kaihouken_csv, 17002, 0, "17002 channels, at most 17001 fit"},
+        {read_org_kaihouken_csv, 17002, 0,
+         "line 17003: the count '1' of channel 17002 is more than the 17001 channels that fit"},
         {read_org_kaihouken_csv, 0, 0, "no records after the first line"},
     };
     for (const Row& row : rows) {
@@ -256,60 +260,100 @@ TEST_F(KaihoukenTest, FailuresNameTheirCause) {
         {"empty txt", read_org_kaihouken_txt, "", "the file is empty"},
         {"dat value past 32 bits", read_org_kaihouken_dat,
          dat_head + dat_line({"1", "2"}) + "\r\n" + dat_line({"1", "2", "3E9"}),
-         "line 3: count of channel 13 3000000000 is out of range (-2147483648 to 2147483647)"},
+         "line 3: the count '3E9' of channel 13 is out of range (-2147483648 to 2147483647)"},
         {"dat live time past 32 bits", read_org_kaihouken_dat,
          dat_head + dat_line({"50000000", "1"}),
-         "live time in ticks of 20 ms 2500000000 is out of range (-2147483648 to 2147483647)"},
+         "line 2: the live time '50000000' is out of range (at most 42949672.94 s)"},
         {"csv real time past 32 bits", read_org_kaihouken_csv, dat_head + "0,1,0\r\n1,-43000000,0",
-         "real time in ticks of 20 ms -2150000000 is out of range (-2147483648 to 2147483647)"},
+         "line 3: the real time '-43000000' is negative"},
         {"csv record cut short", read_org_kaihouken_csv, dat_head + "0,1,0\r\n1,2",
          "line 3: the file ends where a value was expected"},
         {"csv value past 32 bits", read_org_kaihouken_csv, dat_head + "0,1,0\r\n1,-3E9,0",
-         "line 3: count of channel 2 -3000000000 is out of range (-2147483648 to 2147483647)"},
+         "line 3: the count '-3E9' of channel 2 is out of range (-2147483648 to 2147483647)"},
         {"txt ends before the count", read_org_kaihouken_txt, txt_head + "3600\r\n3600\r\n\r\n",
          "line 3: the file ends where a value was expected"},
         {"txt negative count", read_org_kaihouken_txt, txt_head + "1,2,-5,7",
-         "channel count -5 is negative"},
+         "line 2: the channel count '-5' is negative"},
         {"txt count past 16 bits", read_org_kaihouken_txt, txt_head + "1,2,40000,7",
-         "channel count 40000 is out of range (-32768 to 32767)"},
+         "line 2: the channel count '40000' is out of range (-32768 to 32767)"},
         {"txt live time past 32 bits", read_org_kaihouken_txt, txt_head + "1E8,2,1,7",
-         "live time in ticks of 20 ms 5000000000 is out of range (-2147483648 to 2147483647)"},
+         "line 2: the live time '1E8' is out of range (at most 42949672.94 s)"},
         {"txt count above what the record holds", read_org_kaihouken_txt, txt_head + "1,2,17002,7",
-         "17002 channels, at most 17001 fit"},
+         "line 2: the channel count '17002' is more than the 17001 channels that fit"},
         {"month 13 has no name", read_org_kaihouken_dat,
-         "03/13/1509:41:20\r\n" + dat_line({"1", "2"}), "start date '15031' is not a date"},
+         "03/13/1509:41:20\r\n" + dat_line({"1", "2"}),
+         "line 1: the date '03/13/1509:41:20' is not YY/MM/DD"},
         {"first line without a time", read_org_kaihouken_dat, "03/07/15\r\n" + dat_line({"1", "2"}),
-         "start time '  0' is not a time"},
+         "line 1: the time '03/07/15' is not hh:mm:ss"},
         {"seconds past 59", read_org_kaihouken_csv, "03/07/1509:41:60\r\n0,1,0",
-         "start time '094160' is not a time"},
+         "line 1: the time '03/07/1509:41:60' is not hh:mm:ss"},
         {"txt negative real time", read_org_kaihouken_txt, txt_head + "1,-2,1,7",
-         "real time -2.00 s is negative"},
+         "line 2: the real time '-2' is negative"},
         {"txt fewer values than declared", read_org_kaihouken_txt,
          txt_head + "1,2,512\r\n" + repeated("0", "1", 37).substr(3),
-         "512 channel values declared, 37 found"},
+         "line 2: the channel count '512' declares 512 channel values, the file holds 37"},
         {"csv data line without a comma", read_org_kaihouken_csv,
          dat_head + "0,1,0\r\n1 2 0\r\n2,3,0\r\n  \r\n",
-         "line 3 holds no comma, which every csv data line holds"},
+         "line 3: the data line '1 2 0' holds no comma, which every csv data line holds"},
         {"csv line without a comma among long and CR-ended lines", read_org_kaihouken_csv,
          dat_head + "0,1,0\r1234567,7654321,0\n2,3,000000000000000000\r\n   7  8 9\r\n3,4,0",
-         "line 5 holds no comma, which every csv data line holds"},
+         "line 5: the data line '   7  8 9' holds no comma, which every csv data line holds"},
         {"csv last line without a comma or a line end", read_org_kaihouken_csv,
          dat_head + "0,1,0\r\n1,2,0\r\n2 3 0",
-         "line 4 holds no comma, which every csv data line holds"},
+         "line 4: the data line '2 3 0' holds no comma, which every csv data line holds"},
         {"dat data line with a comma", read_org_kaihouken_dat,
          dat_head + dat_line({"1", "2"}) + "\r\n" + dat_line({"3", "4,"}),
-         "line 3 holds a comma, which no dat data line holds"},
+         "line 3: the data line '000001       3      4,' holds a comma, which no dat data line "
+         "holds"},
         {"text file with a NUL byte", read_org_kaihouken_txt,
          txt_head + "1,2,1\r\n5" + std::string(1, '\0'),
          "byte 29 is a NUL byte, which no text file holds"},
         {"txt too many values", read_org_kaihouken_txt,
          txt_head + "1,2,3\r\n" + repeated("0", "1", 17002).substr(3),
-         "17002 channels, at most 17001 fit"},
+         "line 17004: the count '1' of channel 17002 is more than the 17001 channels that fit"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ReaderResult r = convert(row.reader, row.file);
         EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.outcome, Outcome::read_error);
+        EXPECT_EQ(r.reason, row.reason);
+    }
+}
+
+// A failure quotes the line or field as the file holds it, with its line number: the example of
+// each layout with one field damaged.
+TEST_F(KaihoukenTest, FailuresQuoteTheLineOrFieldAsWritten) {
+    struct Row {
+        Reader reader;
+        const char* example;
+        std::size_t line;
+        const char* text;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {read_org_kaihouken_dat, "ge1_0715.dat", 1, "03/07/3209:41:20 GE1 SOIL-07",
+         "line 1: the date '03/07/3209:41:20 GE1 SOIL-07' is not YY/MM/DD"},
+        {read_org_kaihouken_dat, "ge1_0715.dat", 2,
+         "     0   -3600    3612    1950    2551    3255    3723    4356    4908    5522    6059",
+         "line 2: the live time '-3600' is negative"},
+        {read_org_kaihouken_csv, "ge1_0715.csv", 1, "03/07/1509:4:20 GE1 SOIL-07",
+         "line 1: the time '03/07/1509:4:20 GE1 SOIL-07' is not hh:mm:ss"},
+        {read_org_kaihouken_csv, "ge1_0715.csv", 10, "8,3E10,0",
+         "line 10: the count '3E10' of channel 9 is out of range (-2147483648 to 2147483647)"},
+        {read_org_kaihouken_csv, "ge1_0715.csv", 3, "1, -3612 ,0",
+         "line 3: the real time '-3612' is negative"},
+        {read_org_kaihouken_txt, "kaihou.txt", 1, "2003/07/16 25:02:45 GE2",
+         "line 1: the time '2003/07/16 25:02:45 GE2' is not hh:mm:ss"},
+        {read_org_kaihouken_txt, "kaihou.txt", 2, "3600.25,3611.76,-512",
+         "line 2: the channel count '-512' is negative"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        test_support::ExampleLines file(row.example);
+        ASSERT_TRUE(convert(row.reader, file.bytes()).complete());
+        file.set(row.line, row.text);
+        const ReaderResult r = convert(row.reader, file.bytes());
         EXPECT_EQ(r.outcome, Outcome::read_error);
         EXPECT_EQ(r.reason, row.reason);
     }

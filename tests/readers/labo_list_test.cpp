@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "example_file.hpp"
 #include "spectrum/text.hpp"
 #include "temp_dir.hpp"
 
@@ -139,14 +140,90 @@ TEST_P(LaboListFailure, IsReported) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, LaboListFailure,
-    ::testing::Values(FailureRow{"ShorterThanHeader", 1035, Outcome::read_error,
-                                 "inside its 1036-byte header"},
-                      FailureRow{"Empty", 0, Outcome::read_error, "inside its 1036-byte header"},
-                      FailureRow{"TooManyChannels", 1024 + 4 * 17002, Outcome::read_error,
-                                 "17002 channels, at most 17001 fit"},
-                      FailureRow{"CountBeyond16Bits", 1024 + 4 * 32768, Outcome::read_error,
-                                 "Labo(LIST) channel count 32768 is out of range"}),
+    ::testing::Values(
+        FailureRow{"ShorterThanHeader", 1035, Outcome::read_error, "inside its 1036-byte header"},
+        FailureRow{"Empty", 0, Outcome::read_error, "inside its 1036-byte header"},
+        FailureRow{
+            "TooManyChannels", 1024 + 4 * 17002, Outcome::read_error,
+            "the channel count 17002 from the file's 69032 bytes is more than the 17001 channels "
+            "that fit"},
+        FailureRow{
+            "CountBeyond16Bits", 1024 + 4 * 32768, Outcome::read_error,
+            "the channel count 32768 from the file's 132096 bytes is out of range (-32768 to "
+            "32767)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A failure quotes the field as the file holds it, with its byte offset: the example LIST file
+// with one field damaged.
+TEST(LaboList, FailuresQuoteTheFieldAndItsOffset) {
+    struct Row {
+        std::size_t offset;
+        std::string field;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {32, "02-JUL-32", "byte 32: the date '02-JUL-32' is not YY-MMM-DD"},
+        {1036, std::string("\xfb\xff\xff\xff", 4),
+         "byte 1036: the live time -5 (ticks of 20 ms) is negative"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        test_support::TempDir dir;
+        std::string bytes = test_support::example_bytes("labo_list.lst");
+        State state;
+        ASSERT_TRUE(convert(dir, bytes, state).complete());
+        bytes.replace(row.offset, row.field.size(), row.field);
+        const ReaderResult result = convert(dir, bytes, state);
+        EXPECT_EQ(result.outcome, Outcome::read_error);
+        EXPECT_EQ(result.reason, row.reason);
+    }
+}
+
+// A LIST file begins with a Labo(Old) header. What its count and times say tells it from a
+// Labo(Old) file that lost or gained values: a header that records times holds those of the first
+// two values; one that records none counts the channels after the two times, every value as the
+// count formula does, or nothing. Anything else is a damaged Labo(Old) file.
+TEST(LaboList, TheHeaderTellsAListFileFromADamagedOldFile) {
+    struct Row {
+        const char* name;
+        std::int16_t count;        // the header's channel count
+        std::int32_t live, real;   // the header's times, whole seconds
+        std::int32_t first_value;  // the live time the first value holds, in ticks
+        std::size_t values;        // values after the header
+        bool converts;
+    };
+    const Row rows[] = {
+        {"times agree, any count", 999, 300, 302, 15000, 40, true},
+        {"times agree within a tick", 7, 300, 302, 15049, 40, true},
+        {"times one second off", 38, 300, 302, 15050, 40, false},
+        {"no times, count after the two times", 38, 0, 0, 1, 40, true},
+        {"no times, count of the formula", 43, 0, 0, 1, 40, true},
+        {"no times, no count", 0, 0, 0, 1, 40, true},
+        {"no times, count of every value", 40, 0, 0, 1, 40, true},
+        {"no times, another count", 41, 0, 0, 1, 40, false},
+        {"live time but no real time", 38, 9, 0, 1, 40, true},
+        {"times set, count after the two times", 38, 600, 603, 147, 40, false},
+        {"negative header time", 40, -1, 5, 1, 40, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bytes = list_file(header_size + 4 * row.values);
+        test_support::put_le(bytes, 56, row.count, 2);
+        test_support::put_le(bytes, 718, row.live, 4);
+        test_support::put_le(bytes, 722, row.real, 4);
+        test_support::put_le(bytes, 1036, row.first_value, 4);
+        test_support::put_le(bytes, 1040, 15100, 4);
+        test_support::TempDir dir;
+        State state;
+        const ReaderResult result = convert(dir, bytes, state);
+        EXPECT_EQ(result.complete(), row.converts) << result.reason;
+        if (!row.converts && row.live >= 0) {
+            EXPECT_EQ(result.reason, "byte 56: a Labo(Old) header announces " +
+                                         std::to_string(row.count) +
+                                         " channels but the file holds 40 values");
+        }
+    }
+}
 
 TEST(LaboListMissing, FolderGivesStatusMinusOne) {
     test_support::TempDir dir;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "example_file.hpp"
 #include "spectrum/text.hpp"
 #include "temp_dir.hpp"
 
@@ -163,14 +164,20 @@ TEST(LaboNew, DateOrTimeWordsThatMakeNoSenseAreRefused) {
         const char* reason;
     };
     const Row rows[] = {
-        {"month 13 has no name", 2, 13, 5, 9, 5, 3, "start date '05021' is not a date"},
-        {"month 0 has no name", 2, 0, 5, 9, 5, 3, "start date '05021' is not a date"},
+        {"month 13 has no name", 2, 13, 5, 9, 5, 3,
+         "byte 80: the date year 2, month 13, day 5 is not a date"},
+        {"month 0 has no name", 2, 0, 5, 9, 5, 3,
+         "byte 80: the date year 2, month 0, day 5 is not a date"},
         // 123/07/02: month and year both from "/0".
-        {"three-digit day", 2, 7, 123, 9, 5, 3, "start date '12/01' is not a date"},
-        {"day 0", 2, 7, 0, 9, 5, 3, "start date '00JUL021' is not a date"},
-        {"hour 24", 2, 7, 5, 24, 5, 3, "start time '240503' is not a time"},
-        {"minute 60", 2, 7, 5, 9, 60, 3, "start time '096003' is not a time"},
-        {"negative second", 2, 7, 5, 9, 5, -1, "start time '0905-0' is not a time"},
+        {"three-digit day", 2, 7, 123, 9, 5, 3,
+         "byte 80: the date year 2, month 7, day 123 is not a date"},
+        {"day 0", 2, 7, 0, 9, 5, 3, "byte 80: the date year 2, month 7, day 0 is not a date"},
+        {"hour 24", 2, 7, 5, 24, 5, 3,
+         "byte 88: the time hour 24, minute 5, second 3 is not a time"},
+        {"minute 60", 2, 7, 5, 9, 60, 3,
+         "byte 88: the time hour 9, minute 60, second 3 is not a time"},
+        {"negative second", 2, 7, 5, 9, 5, -1,
+         "byte 88: the time hour 9, minute 5, second -1 is not a time"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -270,18 +277,66 @@ INSTANTIATE_TEST_SUITE_P(
         ::testing::Values(
             OutcomeRow{"NoChannels", 0, 0, 1, 0, Outcome::complete, ""},
             OutcomeRow{"TruncatedChannels", 3, 2, 1, 0, Outcome::read_error,
-                       "ends at byte {H+8}, before the 4-byte value at offset {H+8}"},
-            OutcomeRow{"HalfAValueMissing", 3, 3, 1, 2, Outcome::read_error, "ends at byte"},
+                       "header announces 3 channels but the file holds 2 values"},
+            OutcomeRow{"HalfAValueMissing", 3, 3, 1, 2, Outcome::read_error,
+                       "header announces 3 channels but the file holds 2 values and 2 bytes"},
             OutcomeRow{"ShortHeader", 0, 0, 1, 1, Outcome::read_error,
                        "inside its {H}-byte header"},
             OutcomeRow{"NegativeCount", -5, 0, 1, 0, Outcome::read_error,
                        "channel count -5 is negative"},
             OutcomeRow{"TooManyChannels", 17002, 17002, 1, 0, Outcome::read_error,
-                       "17002 channels, at most 17001 fit"},
+                       "the channel count 17002 is more than the 17001 channels that fit"},
             OutcomeRow{"LiveTimeTooLong", 0, 0, 50'000'000, 0, Outcome::read_error, "live time"})),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
     });
+
+// A failure quotes the header field as the file holds it, with its byte offset: the example of
+// each layout with one field damaged.
+TEST(LaboFailures, QuoteTheFieldAndItsOffset) {
+    struct Row {
+        Reader read;
+        const char* example;
+        std::size_t offset;
+        std::string field;  // the bytes written there
+        const char* reason;
+    };
+    auto le = [](std::int64_t value, std::size_t size) {
+        std::string bytes(size, '\0');
+        test_support::put_le(bytes, 0, value, size);
+        return bytes;
+    };
+    const Row rows[] = {
+        {read_org_labo_new, "labo_new.spc", 82, le(13, 2),
+         "byte 80: the date year 2, month 13, day 5 is not a date"},
+        {read_org_labo_new, "labo_new.spc", 712, le(-5, 4),
+         "byte 712: the live time -5 s is negative"},
+        {read_org_labo_new, "labo_new.spc", 54, le(-2, 2),
+         "byte 54: the channel count -2 is negative"},
+        {read_org_labo_old, "labo_old.spc", 32, "02-JUX-16",
+         "byte 32: the date '02-JUX-16' is not YY-MMM-DD"},
+        {read_org_labo_old, "labo_old.spc", 41,
+         std::string("14:\0"
+                     "3:37",
+                     8),
+         "byte 41: the time '14:\\x003:37' is not hh:mm:ss"},
+        {read_org_labo_old, "labo_old.spc", 722, le(50'000'000, 4),
+         "byte 722: the real time 50000000 s is out of range (at most 42949672.94 s)"},
+        {read_org_labo_old, "labo_old.spc", 56, le(513, 2),
+         "byte 56: a Labo(Old) header announces 513 channels but the file holds 512 values"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        test_support::TempDir dir;
+        std::string bytes = test_support::example_bytes(row.example);
+        State state;
+        ASSERT_TRUE(convert(dir, row.read, bytes, state).complete());
+        bytes.replace(row.offset, row.field.size(), row.field);
+        const ReaderResult result = convert(dir, row.read, bytes, state);
+        EXPECT_EQ(result.outcome, Outcome::read_error);
+        EXPECT_EQ(result.reason, row.reason);
+    }
+}
 
 TEST(LaboMissing, FileAndFolderAreReported) {
     test_support::TempDir dir;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "example_file.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/numbers.hpp"
 #include "spectrum/state.hpp"
@@ -78,6 +79,35 @@ std::string text(const spectrum::TextField<N>& f) {
 
 std::vector<std::int32_t> counts(const State& state, int n) {
     return std::vector<std::int32_t>(state.counts.data(), state.counts.data() + n);
+}
+
+// A failure quotes the line as the export holds it, with its number: the example export with one
+// field damaged, among them the date of a PIXE export in this layout.
+TEST(OxfordAscReader, FailuresQuoteTheLineAsWritten) {
+    struct Row {
+        std::size_t line;
+        const char* text;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {3, "Acquisition Date: 09-01-2026 14:14:58",
+         "line 3: the date 'Acquisition Date: 09-01-2026 14:14:58' is not DD-Mon-YYYY"},
+        {3, "Acquisition Date:  05-Jul-2003 08:61",
+         "line 3: the time 'Acquisition Date:  05-Jul-2003 08:61' is not hh:mm"},
+        {5, "Elapsed Live Time:           9.9E99",
+         "line 5: the live time 'Elapsed Live Time:           9.9E99' is out of range (at most "
+         "42949672.94 s)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        test_support::ExampleLines file("nai_0705.asc");
+        ASSERT_TRUE(convert(*std::make_unique<State>(), file.bytes()).complete());
+        file.set(row.line, row.text);
+        State state;
+        const ReaderResult r = convert(state, file.bytes());
+        EXPECT_EQ(r.outcome, Outcome::read_error);
+        EXPECT_EQ(r.reason, row.reason);
+    }
 }
 
 TEST(OxfordAscReader, ReadsEveryFieldWithAnyLineEnd) {
@@ -278,22 +308,29 @@ TEST(OxfordAscReader, Failures) {
          Outcome::read_error, "no channel lines after the header"},
         {"channel count too large",
          [](Export& f) { f.set(3, field("Conversion Gain:", 27, "40000")); }, Outcome::read_error,
-         "Conversion Gain 40000 is out of range (-32768 to 32767)"},
+         "line 3: the channel count 'Conversion Gain:          40000' is out of range (-32768 to "
+         "32767)"},
         {"negative channel count", [](Export& f) { f.set(3, field("Conversion Gain:", 27, "-5")); },
-         Outcome::read_error, "channel count -5 is negative"},
+         Outcome::read_error,
+         "line 3: the channel count 'Conversion Gain:          -5' is negative"},
         {"time beyond 32 bits",
          [](Export& f) { f.set(4, field("Elapsed Live Time:", 20, "43000000")); },
-         Outcome::read_error, "Elapsed Live Time in ticks of 20 ms 2150000000 is out of range"},
+         Outcome::read_error,
+         "line 4: the live time 'Elapsed Live Time: 43000000' is out of range (at most "
+         "42949672.94 s)"},
         {"calibration beyond a 32-bit float", [](Export& f) { f.set(8, field("B =", 54, "1E39")); },
-         Outcome::read_error, "calibration term \"B =\""},
+         Outcome::read_error, "' is too large for a 32-bit float"},
         {"count beyond 32 bits", [](Export& f) { f.lines[3] = channel("4", "-2147483649"); },
-         Outcome::read_error, "line 19: count of channel 4 -2147483649 is out of range"},
+         Outcome::read_error,
+         "line 19: the count '4      -2147483649' of channel 4 is out of range"},
         {"more channels than fit",
          [](Export& f) {
              f.set(3, field("Conversion Gain:", 27, "17002"));
              f.lines.assign(17002, channel("1", "1"));
          },
-         Outcome::read_error, "17002 channels, at most 17001 fit"},
+         Outcome::read_error,
+         "line 3: the channel count 'Conversion Gain:          17002' is more than the 17001 "
+         "channels that fit"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

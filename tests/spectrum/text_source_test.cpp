@@ -280,6 +280,76 @@ TEST(TextSourceKeys, AreFoundInCharactersNotInTrailBytes) {
     EXPECT_EQ(source.line(1), U"ア = 1");
 }
 
+// A key search over the bytes finds the line that a search of every decoded line finds first,
+// whatever stands before the key: trail bytes that are letters, lead bytes without a trail,
+// every kind of line end.
+TEST(TextSourceKeys, AreFoundWhereASearchOfTheDecodedLinesFindsThem) {
+    constexpr std::string_view keys[] = {"A =", "a", "E", "x", "12", "E3", "d-1", "\x40", " ,"};
+    Random random(11);
+    for (int round = 0; round < 4000; ++round) {
+        const std::string bytes = random_text(random, random.below(60));
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const std::vector<std::u32string> lines = decoded_lines(bytes);
+        for (std::string_view key : keys) {
+            std::size_t expected = TextSource::npos;
+            for (std::size_t i = 0; i < lines.size() && expected == TextSource::npos; ++i)
+                if (contains_ignore_case(std::u32string_view(lines[i]), widen(key)))
+                    expected = i;
+            // A fresh source, and one whose lines were walked before the search.
+            const TextSource fresh = TextSource::from_bytes(bytes);
+            EXPECT_EQ(fresh.find_line(key), expected) << key;
+            const TextSource walked = TextSource::from_bytes(bytes);
+            walked.line_count();
+            const std::size_t found = walked.find_line(key);
+            EXPECT_EQ(found, expected) << key;
+            if (found != TextSource::npos) {
+                EXPECT_EQ(walked.line(found), lines[found]);
+            }
+        }
+    }
+}
+
+// Lines are not all kept: asked for in any order, far ahead, back at the top or next to a line a
+// key search found, each is the line the text holds there.
+TEST(TextSourceBytes, LinesAskedForInAnyOrderAreTheLinesOfTheText) {
+    std::string bytes;
+    std::vector<std::string> expected;
+    Random random(12);
+    for (int i = 0; i < 700; ++i) {
+        expected.push_back(i == 400 ? "Key line"
+                                    : std::to_string(i) + std::string(random.below(5), 'x'));
+        bytes += expected.back() + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
+    }
+    const TextSource source = TextSource::from_bytes(bytes);
+    EXPECT_EQ(source.find_line("KEY LINE"), 400u);
+    EXPECT_EQ(source.line_bytes(401), expected[401]) << "next to the key's line";
+    EXPECT_FALSE(source.has_line(700));
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t i = random.below(expected.size());
+        ASSERT_EQ(source.line_bytes(i), expected[i]) << "line " << i;
+        ASSERT_EQ(source.line_offset(i), bytes.find(expected[i] + (i % 3 == 0   ? "\r\n"
+                                                                   : i % 3 == 1 ? "\n"
+                                                                                : "\r"),
+                                                    i == 0 ? 0 : source.line_offset(i - 1)));
+    }
+    EXPECT_EQ(source.line_count(), 700u);
+    EXPECT_EQ(source.line_offset(700), bytes.size());
+}
+
+// A line of any length: its characters are given as far as a layout reads them, and a number in
+// its columns reads as in the whole decoded line.
+TEST(TextSourceBytes, VeryLongLinesGiveTheirFirstCharacters) {
+    std::string kanji;
+    for (int i = 0; i < 5000; ++i)
+        kanji += "\x8e\x8e";  // 試
+    const TextSource source = TextSource::from_bytes(kanji + " 42\r\n" + std::string(9000, '7'));
+    EXPECT_EQ(source.line(0), std::u32string(TextSource::max_line_chars, U'試'));
+    EXPECT_EQ(source.line(1), std::u32string(TextSource::max_line_chars, U'7'));
+    EXPECT_EQ(source.number_at(0, 5001, 5004), 42.0);
+    EXPECT_FALSE(source.line_is_ascii(0));
+    EXPECT_EQ(source.line_bytes(0).size(), kanji.size() + 3);
+}
+
 TEST(TextSourceBytes, AKeptViewReadsTheCallersBytesAndMovesKeepThem) {
     const std::string bytes = "a\r\nb";
     TextSource over = TextSource::over_bytes(bytes);
