@@ -13,7 +13,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the tests and the window need.
 PACKAGES = cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev \
-           qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev fonts-ipafont-gothic \
+           libssl-dev qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev fonts-ipafont-gothic \
            desktop-file-utils appstream man-db libxml2-utils
 
 # The Windows build: MinGW-w64 compilers, GoogleTest's sources, and Wine to run the tests.
