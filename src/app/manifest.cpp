@@ -14,6 +14,7 @@
 #endif
 
 #include "brandel/version.hpp"
+#include "spectrum/atomic_file.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::app {
@@ -57,30 +58,17 @@ int close_fd(int fd) {
 
 // Writes all of `bytes`; false on failure (errno set).
 bool write_all(int fd, std::string_view bytes) {
+    spectrum::FileOps& ops = spectrum::system_file_ops();
     while (!bytes.empty()) {
-#ifdef _WIN32
-        const int n = _write(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
-#else
-        const long n = static_cast<long>(::write(fd, bytes.data(), bytes.size()));
+        const long n =
+            ops.write(fd, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
-#endif
         if (n <= 0)
             return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
-}
-
-bool flush_fd(int fd) {
-#ifdef _WIN32
-    return _commit(fd) == 0;
-#else
-    while (::fdatasync(fd) != 0)
-        if (errno != EINTR)
-            return false;
-    return true;
-#endif
 }
 
 }  // namespace
@@ -177,7 +165,7 @@ std::string ManifestFile::open(const std::string& path) {
 
 std::string ManifestFile::append(std::string_view lines) {
     errno = 0;
-    if (fd_ < 0 || !write_all(fd_, lines) || !flush_fd(fd_))
+    if (fd_ < 0 || !write_all(fd_, lines) || !spectrum::system_file_ops().flush_data(fd_))
         return "cannot write the manifest " + path_ + ": " +
                std::strerror(errno != 0 ? errno : EIO);
     return {};
