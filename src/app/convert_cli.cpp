@@ -6,6 +6,7 @@
 
 #include "app/driver.hpp"
 #include "app/file_list.hpp"
+#include "app/manifest_check.hpp"
 #include "app/org_types.hpp"
 #include "app/recognition.hpp"
 #include "brandel/version.hpp"
@@ -23,7 +24,9 @@ namespace brandel::app {
 namespace {
 
 constexpr const char* usage_text =
-    "usage: brandel-convert --type TYPE [--out DIR] [--format FMT] FILE...\n"
+    "usage: brandel-convert --type TYPE [--out DIR] [--format FMT] [--verify]\n"
+    "                       [--manifest FILE] FILE...\n"
+    "       brandel-convert --check MANIFEST\n"
     "       brandel-convert --info [--type TYPE] FILE...\n"
     "       brandel-convert --list DIR [--csv]\n"
     "       brandel-convert --help\n"
@@ -40,6 +43,18 @@ constexpr const char* usage_text =
     "               A file that cannot be written in one of them is not converted, and\n"
     "               none of its files is replaced.\n"
     "FILE...        converted in the order given, each into DIR/<base name>.<format>.\n"
+    "--verify       every output is read back from the disk before it replaces a file and\n"
+    "               compared with the spectrum it was written from; a difference fails the\n"
+    "               file (\"verification failed: ...\") and its old files stay.\n"
+    "--manifest FILE\n"
+    "               appends one CSV line per file to FILE (a header line first when FILE is\n"
+    "               new): UTC time, source path, size and SHA-256, layout, output paths and\n"
+    "               their SHA-256, program version, \"converted\" or \"failed\", the reason\n"
+    "               and the notes of what the outputs could not keep.\n"
+    "--check MANIFEST\n"
+    "               converts nothing: says for each line of MANIFEST whether its source and\n"
+    "               output files are still those it lists (\"ok\", \"changed\", \"missing\").\n"
+    "               Exit 0 only when every file matches.\n"
     "--info         converts nothing: prints one TAB-separated line per file, its name, the\n"
     "               layouts it fits, then as read with --type (default auto): channels,\n"
     "               start date, start time, live and real time (s), energy zero, slope,\n"
@@ -57,6 +72,11 @@ struct Options {
     bool has_out = false;
     std::string format = "chn";
     bool has_format = false;
+    bool verify = false;
+    std::string manifest;
+    bool has_manifest = false;
+    std::string check;
+    bool has_check = false;
     bool info = false;
     std::string list_dir;
     bool has_list = false;
@@ -108,6 +128,16 @@ std::string parse(const std::vector<std::string>& args, Options& o) {
             if (!value(o.format))
                 return "--format needs a FMT";
             o.has_format = true;
+        } else if (a == "--verify") {
+            o.verify = true;
+        } else if (name == "--manifest") {
+            if (!value(o.manifest))
+                return "--manifest needs a FILE";
+            o.has_manifest = true;
+        } else if (name == "--check") {
+            if (!value(o.check))
+                return "--check needs a MANIFEST";
+            o.has_check = true;
         } else if (a == "--info") {
             o.info = true;
         } else if (name == "--list") {
@@ -165,6 +195,10 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
     state.chn_dir = spectrum::with_trailing_separator(o.out_dir);
     const int total = static_cast<int>(o.files.size());
     const bool show_progress = err_is_terminal && total > progress_threshold;
+    BatchOptions options;
+    options.formats = chosen;
+    options.verify = o.verify;
+    options.manifest = o.manifest;
     BatchReport report = convert_paths(
         state, o.files,
         [&](int done, int all, const std::string& name) {
@@ -173,14 +207,16 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
                     << spectrum::escape_name(name) << "\x1b[K" << std::flush;
             return true;
         },
-        ReadAhead::automatic, chosen);
+        options);
     if (show_progress)
         err << "\r\x1b[K" << std::flush;
     for (const FileFailure& f : report.failures)
         err << spectrum::escape_name(f.path) << ": " << spectrum::escape_controls(f.reason) << "\n";
     if (!report.failures.empty())
         err << "converted " << report.converted << " of " << report.selected << " files\n";
-    return report.failures.empty() ? 0 : 1;
+    if (!report.manifest_error.empty())
+        err << "brandel-convert: " << spectrum::escape_controls(report.manifest_error) << "\n";
+    return report.failures.empty() && report.manifest_error.empty() ? 0 : 1;
 }
 
 // Seconds of a tick count (20 ms), exactly, with two decimals: 180012 gives 3600.24.
@@ -251,8 +287,10 @@ int info(const Options& o, std::ostream& out, std::ostream& err) {
             return usage_error(err, error);
     if (o.files.empty())
         return usage_error(err, "no files to look at");
-    if (o.has_out || o.has_format)
-        return usage_error(err, "--info writes no files, so it takes no --out or --format");
+    if (o.has_out || o.has_format || o.verify || o.has_manifest)
+        return usage_error(err,
+                           "--info writes no files, so it takes no --out, --format, "
+                           "--verify or --manifest");
     spectrum::State state;
     bool all_read = true;
     for (const std::string& path : o.files)
@@ -325,9 +363,16 @@ int run_convert_cli(const std::vector<std::string>& args, std::ostream& out, std
         return 0;
     }
     if (o.has_list) {
-        if (o.has_type || o.info || o.has_format || !o.files.empty())
+        if (o.has_type || o.info || o.has_format || o.verify || o.has_manifest || o.has_check ||
+            !o.files.empty())
             return usage_error(err, "--list takes a folder and no files");
         return list(o, out, err);
+    }
+    if (o.has_check) {
+        if (o.has_type || o.info || o.has_format || o.verify || o.has_manifest || o.has_out ||
+            !o.files.empty())
+            return usage_error(err, "--check takes a manifest and nothing else");
+        return check_manifest(o.check, out, err);
     }
     if (o.csv)
         return usage_error(err, "--csv goes with --list");

@@ -4,18 +4,22 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <thread>
 
+#include "app/manifest.hpp"
 #include "app/org_types.hpp"
 #include "app/prefetcher.hpp"
 #include "app/recognition.hpp"
+#include "formats/verification.hpp"
 #include "listing/actions.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/errors.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/regular_file.hpp"
+#include "spectrum/sha256.hpp"
 
 namespace brandel::app {
 
@@ -62,10 +66,15 @@ ReaderResult read_as_chosen(State& state, const OrgType& type,
 }
 
 // Reads the source with the one layout it fits; a file that fits none or several is not read.
-ReaderResult read_fitting_layout(State& state, const readers::LoadedSource& source) {
+// `layout` receives the name of the layout it was read with.
+ReaderResult read_fitting_layout(State& state, const readers::LoadedSource& source,
+                                 std::string& layout) {
     if (!source.loaded)
         return source.failure;
-    return read_as_fitting(state, source.bytes, fitting_types(source.bytes));
+    const std::vector<const OrgType*> fits = fitting_types(source.bytes);
+    if (fits.size() == 1)
+        layout = fits.front()->name;
+    return read_as_fitting(state, source.bytes, fits);
 }
 
 // What names one output file: its path, with the case of letters ignored where the file system
@@ -83,25 +92,44 @@ std::string location_key(const std::string& path) {
 
 // Writes the record in each format: staged into the state's write group, which replaces them
 // when it is committed, or else replaced here, together. A file that cannot be made or staged
-// takes back the source's files staged before it and raises its reason, which names it.
-void write_outputs(State& state, const formats::FormatList& chosen) {
+// takes back the source's files staged before it and raises its reason, which names it. With
+// `verify`, each file is read back from the disk before it replaces anything and compared with
+// the values of the record it was written from.
+void write_outputs(State& state, const formats::FormatList& chosen, bool verify,
+                   ManifestEntry* entry) {
     spectrum::ReplaceGroup own(spectrum::file_ops_of(state));
     spectrum::ReplaceGroup& group = state.write_group != nullptr ? *state.write_group : own;
     const std::size_t first = group.size();
     const std::size_t unit = group.new_unit();
+    std::shared_ptr<const formats::SpectrumValues> values;
     try {
         for (const formats::OutputFormat* format : chosen) {
             const std::string path = formats::output_path(state, *format);
             if (format == &formats::chn_format())
                 state.chn_header.file_type = -1;  // the record keeps the word its file holds
-            std::string bytes;
+            auto bytes = std::make_shared<std::string>();
             try {
-                bytes = format->bytes(state);
+                *bytes = format->bytes(state);
+                if (verify && values == nullptr)
+                    values =
+                        std::make_shared<const formats::SpectrumValues>(formats::values_of(state));
             } catch (const spectrum::SpectrumError& e) {
                 spectrum::raise(spectrum::ErrorKind::cannot_write,
                                 "cannot write " + file_name_of(path) + ": " + e.what());
             }
-            group.stage(spectrum::fs_path(path), bytes, unit);
+            if (entry != nullptr) {
+                entry->outputs.push_back(path);
+                entry->output_sha256.push_back(spectrum::sha256_hex(*bytes));
+            }
+            if (!verify) {
+                group.stage(spectrum::fs_path(path), *bytes, unit);
+                continue;
+            }
+            group.stage(spectrum::fs_path(path), *bytes, unit,
+                        [format, name = file_name_of(path), bytes, values](std::string_view disk) {
+                            return formats::verification_failure(*format, name, disk, *bytes,
+                                                                 *values);
+                        });
         }
     } catch (...) {
         group.discard_from(first);
@@ -156,29 +184,47 @@ ReadAheadSource read_ahead_of_turn(const std::string& path) {
     return SourceReadAhead{*before, std::move(source)};
 }
 
+// What the manifest records of a source as it was loaded: its size and SHA-256, from the bytes
+// in memory.
+void record_source(const readers::LoadedSource& source, ManifestEntry* entry) {
+    if (entry == nullptr || !source.loaded)
+        return;
+    entry->source_read = true;
+    entry->source_size = source.bytes.size();
+    entry->source_sha256 = spectrum::sha256_hex(source.bytes);
+}
+
 // Converts the file named by org_path, from its bytes when they were read ahead and the file
 // is still as it was then; otherwise it is read now, as a batch without reading ahead reads it.
-ReaderResult convert_source(State& state, ReadAheadSource ahead,
-                            const formats::FormatList& chosen) {
+// `entry`, when given, receives what the manifest records of the source and its outputs.
+ReaderResult convert_source(State& state, ReadAheadSource ahead, const BatchOptions& options,
+                            ManifestEntry* entry = nullptr) {
     const OrgType* type = find_org_type(state.org_type);
     auto source = [&] {
-        if (ahead && spectrum::file_version(state.org_path) == ahead->version)
-            return std::move(ahead->source);
-        return readers::load_source_file(state.org_path);
+        readers::LoadedSource loaded =
+            ahead && spectrum::file_version(state.org_path) == ahead->version
+                ? std::move(ahead->source)
+                : readers::load_source_file(state.org_path);
+        record_source(loaded, entry);
+        return loaded;
     };
     ReaderResult result;
+    std::string layout;
     if (state.org_type == org_type_auto) {
-        result = read_fitting_layout(state, source());
+        result = read_fitting_layout(state, source(), layout);
     } else if (type == nullptr || type->layout == nullptr) {
         result.outcome = Outcome::read_error;
         result.reason = type == nullptr ? "no file type is chosen"
                                         : std::string(type->caption) + " files have no reader";
     } else {
+        layout = type->name;
         result = read_as_chosen(state, *type, source());
     }
+    if (entry != nullptr)
+        entry->layout = layout;
     if (result.complete()) {
         try {
-            write_outputs(state, chosen);
+            write_outputs(state, options.formats, options.verify, entry);
         } catch (const std::exception& e) {
             result.outcome = Outcome::read_error;
             result.reason = e.what();
@@ -198,14 +244,35 @@ const formats::FormatList& chn_only() {
 }
 
 ReaderResult convert_current(State& state, const formats::FormatList& chosen) {
-    return convert_source(state, std::nullopt, chosen);
+    BatchOptions options;
+    options.formats = chosen;
+    return convert_source(state, std::nullopt, options);
 }
 
 BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
                           const std::function<bool(int, int, const std::string&)>& progress,
                           ReadAhead read_ahead, const formats::FormatList& chosen) {
+    BatchOptions options;
+    options.formats = chosen;
+    options.read_ahead = read_ahead;
+    return convert_paths(state, paths, progress, options);
+}
+
+BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
+                          const std::function<bool(int, int, const std::string&)>& progress,
+                          const BatchOptions& options) {
+    const formats::FormatList& chosen = options.formats;
+    const ReadAhead read_ahead = options.read_ahead;
     BatchReport report;
     report.selected = static_cast<int>(paths.size());
+    // No source is converted without its line in the manifest asked for.
+    ManifestFile manifest;
+    if (!options.manifest.empty()) {
+        report.manifest_error = manifest.open(options.manifest);
+        if (!report.manifest_error.empty())
+            return report;
+    }
+    std::vector<ManifestEntry> entries;  // the group's sources, as `pending`
     // Temporary files that a killed converter left in the destination go before new ones come.
     if (!paths.empty())
         spectrum::remove_stale_temporaries(spectrum::fs_path(state.chn_dir));
@@ -229,6 +296,19 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
         for (std::size_t k = 0; k < errors.size(); ++k)
             if (pending[staged[k]].reason.empty())
                 pending[staged[k]].reason = errors[k];
+        std::string lines;
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            ManifestEntry& e = entries[k];
+            e.converted = pending[k].reason.empty();
+            e.reason = pending[k].reason;
+            if (!e.converted) {
+                e.outputs.clear();
+                e.output_sha256.clear();
+            }
+            lines += manifest_line(e);
+        }
+        if (!lines.empty() && report.manifest_error.empty())
+            report.manifest_error = manifest.append(lines);
         for (FileFailure& f : pending) {
             if (f.reason.empty())
                 ++report.converted;
@@ -237,6 +317,7 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
         }
         pending.clear();
         staged.clear();
+        entries.clear();
     };
     // The next files are read on a second thread while the current one is converted and
     // written; each file is still converted at its turn, from the bytes read for it if it has
@@ -257,6 +338,12 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
         }
         state.org_path = path;
         outputs.clear();
+        ManifestEntry* entry = nullptr;
+        if (manifest.is_open()) {
+            entry = &entries.emplace_back();
+            entry->time = utc_time_now();
+            entry->source = path;
+        }
         try {
             for (const formats::OutputFormat* format : chosen)
                 outputs.push_back(formats::output_path(state, *format));
@@ -282,7 +369,8 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
             continue;
         }
         const std::size_t before = group.size();
-        ReaderResult result = convert_source(state, threaded ? ahead.take() : std::nullopt, chosen);
+        ReaderResult result =
+            convert_source(state, threaded ? ahead.take() : std::nullopt, options, entry);
         for (std::size_t k = before; k < group.size(); ++k)
             staged.push_back(pending.size());
         pending.push_back({path, result.complete() ? std::string() : result.reason});
@@ -300,7 +388,7 @@ BatchReport convert_paths(State& state, const std::vector<std::string>& paths,
 
 std::string summary_text(const BatchReport& report) {
     if (report.failures.empty())
-        return {};
+        return report.manifest_error;
     std::string text = "Converted " + std::to_string(report.converted) + " of " +
                        std::to_string(report.selected) + " selected files.";
     if (report.cancelled)
@@ -317,6 +405,8 @@ std::string summary_text(const BatchReport& report) {
         text += "\n" + spectrum::escape_name(file_name_of(f.path)) + ": " +
                 spectrum::escape_controls(f.reason);
     }
+    if (!report.manifest_error.empty())
+        text += "\n\n" + report.manifest_error;
     return text;
 }
 
@@ -335,16 +425,20 @@ BatchReport convert_org_files(State& state, Host& host) {
         for (int i = 0; i < n; ++i)
             if (host.source_selected(i))
                 paths.push_back(state.org_dir + host.source_entry(i));
+        BatchOptions options;
+        options.formats = host.output_formats();
+        options.verify = host.verify_outputs();
+        options.manifest = host.manifest_path();
         report = convert_paths(
             state, paths,
             [&host](int done, int total, const std::string& name) {
                 return host.progress(done, total, name);
             },
-            ReadAhead::automatic, host.output_formats());
+            options);
         host.progress_done();
     }
-    if (!report.failures.empty())
-        host.message_box(summary_text(report));
+    if (const std::string summary = summary_text(report); !summary.empty())
+        host.message_box(summary);
     return report;
 }
 

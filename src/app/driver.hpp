@@ -31,6 +31,10 @@ class Host : public listing::ListingHost {
 
     /// The formats each source is written in: CHN alone unless the window offers a choice.
     virtual formats::FormatList output_formats() const { return {&formats::chn_format()}; }
+    /// Whether each output is read back from the disk and compared before it replaces a file.
+    virtual bool verify_outputs() const { return false; }
+    /// The manifest a batch appends one line per source to; empty for none.
+    virtual std::string manifest_path() const { return {}; }
 };
 
 /// A selected file that did not convert, and why.
@@ -42,6 +46,9 @@ struct BatchReport {
     int converted = 0;  // files whose outputs were all written
     bool cancelled = false;
     std::vector<FileFailure> failures;
+    /// Why the manifest could not be opened (nothing was converted then) or written; empty when
+    /// it was, or when none was asked for.
+    std::string manifest_error;
 };
 
 /// The CHN format alone, what a conversion writes unless it is told otherwise.
@@ -59,6 +66,19 @@ readers::ReaderResult convert_current(spectrum::State& state,
 /// `automatic` does so with two or more processors; the results are the same either way.
 enum class ReadAhead { off, automatic, always };
 
+/// How a batch converts: what the window's options and the command line's choose.
+struct BatchOptions {
+    formats::FormatList formats = chn_only();
+    ReadAhead read_ahead = ReadAhead::automatic;
+    /// Every output is read back from the disk after it is flushed and before it replaces
+    /// anything, and compared with the record it was written from; a difference fails the source
+    /// and none of its files replaces anything.
+    bool verify = false;
+    /// A manifest file that gets one line per source, appended and put on the disk as each
+    /// group of files is settled; empty for none.
+    std::string manifest;
+};
+
 /// Converts source files given by their full paths, in order, into chn_dir (which must end in a
 /// separator), each read once and written in every one of the formats. `progress` is called
 /// before each file as Host::progress is. A batch writes each output file once: a later source
@@ -66,10 +86,14 @@ enum class ReadAhead { off, automatic, always };
 /// replace one of the batch's sources.
 BatchReport convert_paths(spectrum::State& state, const std::vector<std::string>& paths,
                           const std::function<bool(int, int, const std::string&)>& progress,
+                          const BatchOptions& options);
+BatchReport convert_paths(spectrum::State& state, const std::vector<std::string>& paths,
+                          const std::function<bool(int, int, const std::string&)>& progress,
                           ReadAhead read_ahead = ReadAhead::automatic,
                           const formats::FormatList& formats = chn_only());
 
-/// The text of the message box that ends a batch with failures; empty when nothing failed.
+/// The text of the message box that ends a batch with failures or a manifest that could not be
+/// written; empty when nothing failed.
 std::string summary_text(const BatchReport& report);
 
 /// The start button: runs the batch of the mode, then re-reads the destination list.

@@ -30,18 +30,19 @@ namespace {
 
 constexpr std::string_view temporary_suffix = ".brandel-tmp";
 
-// Creates the temporary file, never opening one that is there already. `mode` is the
+// Creates the temporary file, never opening one that is there already, for writing and for
+// reading back what was written. `mode` is the
 // permissions it starts with (narrowed by the umask), so a private file's bytes are never
 // readable by others, not even while they are being written.
 int open_exclusive(const std::filesystem::path& path, unsigned long mode) {
 #ifdef _WIN32
     (void)mode;
     int fd = -1;
-    _wsopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYRW,
+    _wsopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _SH_DENYRW,
               _S_IREAD | _S_IWRITE);
     return fd;
 #else
-    return ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
+    return ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, static_cast<mode_t>(mode));
 #endif
 }
 
@@ -133,6 +134,35 @@ std::string cannot_write_text(const std::filesystem::path& target, int error) {
     const std::string shown = with_trailing_separator(folder.empty() ? "." : utf8_path(folder));
     raise(ErrorKind::cannot_write,
           "cannot write into " + escape_name(shown) + ": " + std::strerror(error));
+}
+
+// Reads an open file whole from its first byte through its descriptor, as the file system gives
+// it back; false on failure (errno set).
+bool read_whole(int fd, std::string& out) {
+    char buffer[1 << 16];
+#ifdef _WIN32
+    if (_lseeki64(fd, 0, SEEK_SET) != 0)
+        return false;
+    for (;;) {
+        const int n = _read(fd, buffer, sizeof buffer);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+#else
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(out.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+#endif
 }
 
 void remove_temporary(const std::filesystem::path& temporary) {
@@ -296,6 +326,11 @@ void ReplaceGroup::discard_from(std::size_t first) {
 
 void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view bytes,
                          std::size_t unit) {
+    stage(target, bytes, unit, nullptr);
+}
+
+void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view bytes,
+                         std::size_t unit, Check check) {
     const TargetInfo old = ops_.inspect(target);
     // Writing the file in place would have failed; replacing it would lose what protects it.
     if (old.read_only)
@@ -337,7 +372,7 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
     if (ops_.flushes())
         ops_.start_flush(fd);
     try {
-        staged_.push_back({target, temporary, fd, unit});
+        staged_.push_back({target, temporary, fd, unit, bytes.size(), std::move(check)});
     } catch (...) {
         fail(ENOMEM);
     }
@@ -353,6 +388,16 @@ std::vector<std::string> ReplaceGroup::commit() {
         errno = 0;
         if (ops_.flushes() && !ops_.flush_data(files[i].fd))
             errors[i] = cannot_write_text(files[i].target, errno != 0 ? errno : EIO);
+        if (errors[i].empty() && files[i].check) {
+            std::string on_disk;
+            on_disk.reserve(files[i].size + 1);
+            errno = 0;
+            if (!read_whole(files[i].fd, on_disk))
+                errors[i] = "cannot read back " + utf8_path(files[i].target.filename()) + ": " +
+                            std::strerror(errno != 0 ? errno : EIO);
+            else
+                errors[i] = files[i].check(on_disk);
+        }
         if (close_file(files[i].fd) != 0 && errors[i].empty())
             errors[i] = cannot_write_text(files[i].target, errno);
     }

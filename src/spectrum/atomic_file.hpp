@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,6 +93,14 @@ class ReplaceGroup {
     /// are replaced together. When one of them cannot be put on the disk, commit replaces none of
     /// them and gives each the reason of the first that failed.
     void stage(const std::filesystem::path& target, std::string_view bytes, std::size_t unit);
+    /// Looks at the bytes a staged file holds once they are on the disk, read back through its
+    /// descriptor, before they replace anything; returns why they are wrong, empty when right.
+    using Check = std::function<std::string(std::string_view on_disk)>;
+    /// The same for a file whose bytes commit reads back from the disk and gives to `check`
+    /// after the flush and before the rename: a file the check finds wrong fails as one that
+    /// could not be put on the disk, with the check's reason, and so do the others of its unit.
+    void stage(const std::filesystem::path& target, std::string_view bytes, std::size_t unit,
+               Check check);
     /// A unit no file staged so far belongs to.
     std::size_t new_unit() { return next_unit_++; }
     /// Files staged and not yet committed.
@@ -109,6 +118,8 @@ class ReplaceGroup {
         std::filesystem::path temporary;
         int fd;
         std::size_t unit;
+        std::size_t size;  // bytes written
+        Check check;
     };
     FileOps& ops_;
     std::vector<Staged> staged_;

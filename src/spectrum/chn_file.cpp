@@ -104,6 +104,39 @@ std::int32_t ticks_to_seconds(std::int32_t ticks) {
     return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(ticks) / 50.0));
 }
 
+// Decodes the header (times in ticks, as on disk) and the counts; returns where the channel data
+// end. A file whose header or channel data are incomplete raises an unreadable error.
+std::size_t decode_header_and_counts(std::string_view bytes, State& state) {
+    if (bytes.size() < chn_header_size)
+        raise(ErrorKind::unreadable,
+              "the header is incomplete (" + std::to_string(bytes.size()) + " of 32 bytes)");
+    ChnHeader& h = state.chn_header;
+    LittleEndianReader in(bytes, "the file");
+    h.file_type = in.i16(header_at::file_type);
+    h.mca_number = in.i16(header_at::mca_number);
+    h.segment = in.i16(header_at::segment);
+    h.start_sec_tens = in.u8(header_at::start_sec_tens);
+    h.start_sec_units = in.u8(header_at::start_sec_units);
+    h.real_time = in.i32(header_at::real_time);
+    h.live_time = in.i32(header_at::live_time);
+    get_text(in, header_at::start_date, h.start_date);
+    get_text(in, header_at::start_time, h.start_time);
+    h.num_channels = in.i16(header_at::num_channels);
+
+    check_channel_count(h.num_channels);
+    const std::size_t n = h.num_channels > 0 ? static_cast<std::size_t>(h.num_channels) : 0;
+    const std::size_t data_end = chn_header_size + 4 * n;
+    if (bytes.size() < data_end)
+        raise(ErrorKind::unreadable, "the channel data are incomplete (" + std::to_string(n) +
+                                         " channels need " + std::to_string(data_end) +
+                                         " bytes, the file has " + std::to_string(bytes.size()) +
+                                         ")");
+    for (std::size_t k = 0; k < n; ++k)
+        state.counts.set(static_cast<int>(k), in.i32(chn_header_size + 4 * k));
+
+    return data_end;
+}
+
 }  // namespace
 
 std::string chn_bytes(const State& state) {
@@ -199,6 +232,15 @@ std::string read_chn_bytes(const std::string& path, FileStamp& stamp) {
     return bytes;
 }
 
+void read_chn_record(std::string_view bytes, State& state) {
+    const std::size_t data_end = decode_header_and_counts(bytes, state);
+    if (bytes.size() < data_end + chn_trailer_size)
+        raise(ErrorKind::unreadable, "the trailer is incomplete (" +
+                                         std::to_string(bytes.size() - data_end) +
+                                         " of 512 bytes)");
+    decode_trailer(bytes.substr(data_end), state.chn_trailer);
+}
+
 void read_chn(State& state) {
     state.record_source = RecordSource::chn_unreadable;
     state.record_file = state.org_path;
@@ -206,34 +248,9 @@ void read_chn(State& state) {
     state.disk_tail.clear();
     state.disk_stamp = FileStamp{};
     const std::string bytes = read_chn_bytes(state.org_path, state.disk_stamp);
-    if (bytes.size() < chn_header_size)
-        raise(ErrorKind::unreadable,
-              "the header is incomplete (" + std::to_string(bytes.size()) + " of 32 bytes)");
 
+    const std::size_t data_end = decode_header_and_counts(bytes, state);
     ChnHeader& h = state.chn_header;
-    LittleEndianReader in(bytes, "the file");
-    h.file_type = in.i16(header_at::file_type);
-    h.mca_number = in.i16(header_at::mca_number);
-    h.segment = in.i16(header_at::segment);
-    h.start_sec_tens = in.u8(header_at::start_sec_tens);
-    h.start_sec_units = in.u8(header_at::start_sec_units);
-    h.real_time = in.i32(header_at::real_time);
-    h.live_time = in.i32(header_at::live_time);
-    get_text(in, header_at::start_date, h.start_date);
-    get_text(in, header_at::start_time, h.start_time);
-    h.num_channels = in.i16(header_at::num_channels);
-
-    check_channel_count(h.num_channels);
-    const std::size_t n = h.num_channels > 0 ? static_cast<std::size_t>(h.num_channels) : 0;
-    const std::size_t data_end = chn_header_size + 4 * n;
-    if (bytes.size() < data_end)
-        raise(ErrorKind::unreadable, "the channel data are incomplete (" + std::to_string(n) +
-                                         " channels need " + std::to_string(data_end) +
-                                         " bytes, the file has " + std::to_string(bytes.size()) +
-                                         ")");
-    for (std::size_t k = 0; k < n; ++k)
-        state.counts.set(static_cast<int>(k), in.i32(chn_header_size + 4 * k));
-
     h.live_time = ticks_to_seconds(h.live_time);
     h.real_time = ticks_to_seconds(h.real_time);
 

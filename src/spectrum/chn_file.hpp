@@ -31,6 +31,11 @@ void write_chn(State& state, FileOps& ops);
 /// short trailer or comment reads as zero bytes. The record is not cleared first.
 void read_chn(State& state);
 
+/// Fills the record's header, counts and trailer from the bytes of a CHN file of the standard
+/// layout, every field as the bytes hold it: the times in ticks of 20 ms, as chn_bytes wrote
+/// them. Incomplete bytes raise an unreadable error.
+void read_chn_record(std::string_view bytes, State& state);
+
 /// The bytes of a CHN file, read whole as read_chn reads them, and their stamp. The write time is
 /// taken before the bytes are read, so a change made while reading shows as a changed stamp.
 /// Raises file-not-found or unreadable errors.

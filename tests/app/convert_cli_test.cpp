@@ -55,6 +55,13 @@ TEST(ConvertCli, UsageErrorsExitWithTwo) {
         {"--type", "0", "--format"},
         {"--info", "--format", "spe", file},  // --info writes nothing
         {"--list", dir.dir(), "--format", "csv"},
+        {"--info", "--verify", file},  // --info writes nothing
+        {"--info", "--manifest", dir.dir() + "m.csv", file},
+        {"--type", "0", "--manifest"},
+        {"--check"},
+        {"--check", dir.dir() + "m.csv", file},  // --check converts nothing
+        {"--check", dir.dir() + "m.csv", "--type", "0"},
+        {"--list", dir.dir(), "--verify"},
     };
     for (const auto& args : cases) {
         CliRun r = run(args);
@@ -127,6 +134,28 @@ std::map<tools::Layout, std::string> write_examples(const brandel::test_support:
     for (const tools::ExampleFile& f : tools::example_files())
         paths[f.layout] = dir.write(f.name, tools::make_source(f.layout, f.params));
     return paths;
+}
+
+TEST(ConvertCli, AVerifiedBatchWithAManifestPassesItsCheck) {
+    brandel::test_support::TempDir src, out;
+    auto paths = write_examples(src);
+    const std::string manifest = out.dir() + "m.csv";
+    CliRun r = run({"--type", "canberra-txt", "--out", out.dir(), "--format", "chn,n42", "--verify",
+                    "--manifest", manifest, paths[tools::Layout::canberra_txt]});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    r = run({"--check", manifest});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ok\t" + paths[tools::Layout::canberra_txt] + "\n");
+    out.write("S0123.n42", "damaged");
+    r = run({"--check", manifest});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.starts_with("changed\t")) << r.out;
+    // A manifest that cannot be opened converts nothing and says why.
+    r = run({"--type", "0", "--out", out.dir(), "--manifest", out.dir() + "none/m.csv",
+             paths[tools::Layout::canberra_txt]});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot open the manifest"), std::string::npos) << r.err;
 }
 
 TEST(ConvertCli, FormatNamesWhatEachFileBecomes) {
