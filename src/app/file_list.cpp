@@ -106,6 +106,17 @@ std::vector<std::string> list_entries(const std::string& folder, std::string_vie
         });
 }
 
+std::vector<std::string> list_files(const std::string& folder,
+                                    const std::vector<std::string>& patterns) {
+    return folder_names(folder, [&patterns](const std::filesystem::directory_entry& entry,
+                                            const std::string& name) {
+        std::error_code ec;
+        return entry.is_regular_file(ec) && !spectrum::is_temporary_name(name) &&
+               std::any_of(patterns.begin(), patterns.end(),
+                           [&name](const std::string& p) { return matches_pattern(name, p); });
+    });
+}
+
 std::vector<std::string> list_folders(const std::string& folder) {
     return folder_names(folder,
                         [](const std::filesystem::directory_entry& entry, const std::string&) {

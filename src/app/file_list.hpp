@@ -19,6 +19,9 @@ bool name_less(std::string_view a, std::string_view b);
 /// files (on Unix, a name that starts with ".") and our own temporary files are left out.
 /// Raises std::filesystem::filesystem_error when the folder cannot be read.
 std::vector<std::string> list_files(const std::string& folder, std::string_view pattern);
+/// The same for the files that match any of several patterns, each listed once.
+std::vector<std::string> list_files(const std::string& folder,
+                                    const std::vector<std::string>& patterns);
 
 /// Every entry of a folder (UTF-8 path) whose name matches the pattern, whatever it is: a regular
 /// file, a folder, a FIFO, a socket, a device or a link that leads nowhere, sorted by name_less;

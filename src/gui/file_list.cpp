@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <set>
+#include <utility>
 
 #include "app/file_list.hpp"
 #include "gui/qt_text.hpp"
@@ -24,8 +25,11 @@ void FileList::set_path(const std::string& folder) {
     refresh();
 }
 
-void FileList::set_pattern(const std::string& pattern) {
-    pattern_ = pattern;
+void FileList::set_patterns(std::vector<std::string> patterns) {
+    patterns_ = std::move(patterns);
+    pattern_.clear();
+    for (const std::string& p : patterns_)
+        pattern_ += (pattern_.empty() ? "" : ";") + p;
     refresh();
 }
 
@@ -41,7 +45,7 @@ void FileList::refresh() {
     std::vector<std::string> names;
     if (!path_.empty()) {
         try {
-            names = app::list_files(path_, pattern_);
+            names = app::list_files(path_, patterns_);
         } catch (const std::filesystem::filesystem_error&) {
             // The folder list reports a folder that cannot be read; here it simply lists nothing.
         }

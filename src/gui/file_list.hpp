@@ -10,16 +10,21 @@ namespace brandel::gui {
 // Paths are kept as UTF-8 std::string, the way the driver takes them, so that a name passes
 // through the window unchanged.
 
-/// A file list: the files of one folder that match a pattern, sorted by name.
+/// A file list: the files of one folder that match a pattern, or any of several patterns,
+/// sorted by name.
 class FileList : public QListWidget {
     Q_OBJECT
   public:
     explicit FileList(QWidget* parent = nullptr);
 
     const std::string& path() const { return path_; }
+    /// The patterns, separated by ";" when there are several ("*.chn;*.spe").
     const std::string& pattern() const { return pattern_; }
+    const std::vector<std::string>& patterns() const { return patterns_; }
     void set_path(const std::string& folder);
-    void set_pattern(const std::string& pattern);
+    void set_pattern(const std::string& pattern) { set_patterns({pattern}); }
+    /// Lists the files that match any of the patterns; none lists nothing.
+    void set_patterns(std::vector<std::string> patterns);
     /// Reads the folder again, keeping the selected and the current file where they are still
     /// listed. A folder that cannot be read shows an empty list.
     void refresh();
@@ -30,6 +35,7 @@ class FileList : public QListWidget {
 
   private:
     std::string path_;
+    std::vector<std::string> patterns_{"*.*"};
     std::string pattern_ = "*.*";
     std::vector<std::string> names_;
 };

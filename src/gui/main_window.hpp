@@ -1,48 +1,39 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QFileSystemWatcher>
 #include <QMainWindow>
-#include <QPointer>
-#include <QTimer>
 
-#include <array>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/driver.hpp"
+#include "gui/batch_progress.hpp"
+#include "gui/folder_watch.hpp"
+#include "gui/window_settings.hpp"
 #include "spectrum/state.hpp"
 
-class QAction;
-class QActionGroup;
-class QGroupBox;
-class QLineEdit;
-class QProgressDialog;
 class QPushButton;
-class QRadioButton;
-class QSettings;
 class QSplitter;
-class QUrl;
 
 namespace brandel::gui {
 
 class Form2;
-class DirList;
-class DriveList;
-class FileList;
+class FilePane;
+class FittedLabel;
+class MainMenu;
 class PreviewPane;
+class TypeBox;
 
-/// The main window, object name "Form1". Every control carries its own name as member name and
-/// object name ("Frame1", "Drive1", "Dir1", "File1", ..., "Command1"). The type options are the
-/// array Option1 with object names "Option1_0" to "Option1_8" and their index in the property
-/// "index"; the menu "File" (object name "fcv") holds the actions "fcv1_100", "fcv1_200",
-/// "fcv1_800" (separator) and "fcv1_900", indexed the same way in fcv1.
+/// The main window, object name "Form1": the source pane "ORG file" (Frame1), the start button
+/// Command1, the destination pane "CHN file" (Frame2), the type box Frame3 under them, the menu,
+/// and at the right, in a splitter, the preview of the file under the cursor. The window places
+/// its panes and connects them to the core; its handlers, one per control event, are here.
 ///
-/// The controls sit in layouts, so the window fits any font and every list grows with it. A
-/// preview of the file under the cursor sits at the right, in a splitter. The folders, each
-/// mode's type, the window's place and the preview's visibility are kept in the settings store.
+/// The controls sit in layouts, so the window fits any font and every list grows with it. The
+/// folders, each mode's type, the window's place and the preview's visibility are kept in the
+/// settings store.
 class MainWindow : public QMainWindow, public app::Host {
     Q_OBJECT
   public:
@@ -66,9 +57,9 @@ class MainWindow : public QMainWindow, public app::Host {
     gui::Form2& form2();
 
     /// How long a batch runs before its progress dialog shows, in milliseconds.
-    void set_progress_delay(int ms) { progress_delay_ms_ = ms; }
+    void set_progress_delay(int ms) { progress_.set_delay(ms); }
 
-    /// The text of the status line.
+    /// What the status line says (a menu item's tip may show over it for a while).
     QString status_text() const;
     /// Where the settings are kept (a file path or a registry key).
     QString settings_location() const;
@@ -106,6 +97,7 @@ class MainWindow : public QMainWindow, public app::Host {
     void set_grid_busy(bool busy) override;
     void show_grid_modal() override;
     void listing_made(const std::string& folder, const std::string& status) override;
+    void chn_written(const std::string& path) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,52 +107,42 @@ class MainWindow : public QMainWindow, public app::Host {
   private:
     void Form_Load();
     void build_controls();
-    void build_menu();
+    void connect_controls();
     void restore_settings();
     void save_geometry();
     void show_type(int type);
     void tell(const QString& text);
+    void tell_batch(const app::BatchReport& report);
     void show_open_failure(const QString& folder, const QString& reason);
     void watch_folders();
+    void follow_disk();
+    void open_or_home(const std::vector<std::pair<FilePane*, std::string>>& folders);
     void set_preview_visible(bool visible);
     void preview_source();
     void preview_destination();
 
     spectrum::State state_;
-    std::unique_ptr<QSettings> settings_;
+    WindowSettings settings_;
     // The type chosen in each mode, -1 while none is.
     std::map<int, int> mode_type_{{app::mode_fileconv, -1}, {app::mode_chn_edit, -1}};
 
     QSplitter* splitter_ = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QLineEdit* Path1 = nullptr;
-    DriveList* Drive1 = nullptr;
-    DirList* Dir1 = nullptr;
-    FileList* File1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QLineEdit* Path2 = nullptr;
-    DriveList* Drive2 = nullptr;
-    DirList* Dir2 = nullptr;
-    FileList* File2 = nullptr;
+    FilePane* Frame1 = nullptr;
     QPushButton* Command1 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    std::array<QRadioButton*, 9> Option1{};
-    std::map<int, QAction*> fcv1;
-    QAction* preview_action_ = nullptr;
+    FilePane* Frame2 = nullptr;
+    TypeBox* Frame3 = nullptr;
+    MainMenu* menu_ = nullptr;
     PreviewPane* preview_ = nullptr;
+    FittedLabel* status_line_ = nullptr;
 
-    QFileSystemWatcher watcher_;
-    QTimer refresh_timer_;
+    FolderWatch watch_;
 
     gui::Form2* Form2 = nullptr;
     ModalShow modal_show_;
     MessageSink message_sink_;
-    int progress_delay_ms_ = 500;
-    QElapsedTimer batch_timer_;
-    QPointer<QProgressDialog> progress_dialog_;
+    BatchProgress progress_{this};
     bool running_ = false;
     bool in_batch_ = false;
-    bool settings_restored_ = false;  // folders are kept only once the kept ones are read
 };
 
 }  // namespace brandel::gui

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/org_types.hpp"
+#include "gui/fitted_label.hpp"
 #include "gui/preview_reading.hpp"
 #include "gui/spectrum_plot.hpp"
 #include "spectrum/text.hpp"
@@ -54,35 +55,35 @@ QString start_of(const spectrum::ChnHeader& header) {
         .arg(date.mid(5, 2), time.mid(0, 2), time.mid(2, 2), time.mid(4, 2));
 }
 
-QLabel* value_label(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
+// A value of the preview: it never widens the pane, which shrinks with the window.
+QLabel* value_label(QWidget* parent, const char* name,
+                    FittedLabel::Fit fit = FittedLabel::Fit::elide_right) {
+    auto* label = new FittedLabel(fit, parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(true);
     return label;
 }
 
 }  // namespace
 
 PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
-    name_ = value_label(this, "preview_name");
+    name_ = value_label(this, "preview_name", FittedLabel::Fit::elide_middle);
     QFont bold = name_->font();
     bold.setBold(true);
     name_->setFont(bold);
-    fits_ = value_label(this, "preview_fits");
-    warning_ = value_label(this, "preview_warning");
+    fits_ = value_label(this, "preview_fits", FittedLabel::Fit::wrap);
+    warning_ = value_label(this, "preview_warning", FittedLabel::Fit::wrap);
     warning_->setFont(bold);
     QPalette red = warning_->palette();
     red.setColor(QPalette::WindowText, QColor(0xC0, 0x00, 0x00));
     warning_->setPalette(red);
     warning_->hide();
 
-    sample_ = value_label(this, "preview_sample");
+    sample_ = value_label(this, "preview_sample", FittedLabel::Fit::wrap);
     start_ = value_label(this, "preview_start");
     live_ = value_label(this, "preview_live");
     real_ = value_label(this, "preview_real");
     channels_ = value_label(this, "preview_channels");
-    calibration_ = value_label(this, "preview_calibration");
+    calibration_ = value_label(this, "preview_calibration", FittedLabel::Fit::wrap);
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("Sample:"), sample_);
     fields->addRow(QStringLiteral("Start:"), start_);

@@ -84,8 +84,10 @@ PreviewReading read_chn_preview(const std::string& path) {
         reading.reason = e.what();
         return reading;
     }
-    reading.live_seconds = state->chn_header.live_time;  // whole seconds in a CHN file
-    reading.real_seconds = state->chn_header.real_time;
+    // The times as the file holds them, to the tick; the reading itself rounds them to seconds.
+    const spectrum::ChnTicks ticks = spectrum::header_ticks(state->disk_header);
+    reading.live_seconds = ticks.live / 50.0;
+    reading.real_seconds = ticks.real / 50.0;
     reading.state = std::move(state);
     return reading;
 }

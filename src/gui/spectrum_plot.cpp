@@ -50,8 +50,16 @@ SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent) {
 void SpectrumPlot::set_spectrum(std::vector<std::int32_t> counts, Calibration calibration) {
     counts_ = std::move(counts);
     calibration_ = calibration;
-    first_ = 0;
-    last_ = static_cast<int>(counts_.size());
+    show_channels(0, static_cast<int>(counts_.size()));
+}
+
+void SpectrumPlot::show_channels(int first, int last) {
+    first_ = first;
+    last_ = last;
+    top_ = 1;
+    for (int c = first_; c < last_; ++c)
+        top_ = std::max(top_, counts_[static_cast<std::size_t>(c)]);
+    drag_from_ = drag_to_ = -1;
     update();
 }
 
@@ -70,8 +78,9 @@ void SpectrumPlot::set_energy_axis(bool on) {
 }
 
 QRect SpectrumPlot::data_area(const QRect& area) const {
+    // Room at the left for the highest count, as wide as it measures.
     const QFontMetrics metrics = fontMetrics();
-    const int left = metrics.horizontalAdvance(QStringLiteral("1e+06")) + 8;
+    const int left = metrics.horizontalAdvance(QString::number(top_)) + 8;
     const int bottom = metrics.height() + 6;
     return area.adjusted(left, 4, -8, -bottom);
 }
@@ -85,6 +94,14 @@ int SpectrumPlot::channel_at(int x) const {
 }
 
 void SpectrumPlot::render_plot(QPainter& painter, const QRect& area) const {
+    // The plot's own font, which its margins are measured in, on any device.
+    painter.save();
+    painter.setFont(font());
+    draw(painter, area);
+    painter.restore();
+}
+
+void SpectrumPlot::draw(QPainter& painter, const QRect& area) const {
     painter.fillRect(area, palette().base());
     const QRect plot = data_area(area);
     painter.setPen(palette().color(QPalette::Mid));
@@ -96,12 +113,9 @@ void SpectrumPlot::render_plot(QPainter& painter, const QRect& area) const {
     }
 
     const std::vector<ColumnRange> ranges = column_ranges(counts_, first_, last_, plot.width());
-    std::int32_t top = 1;
-    for (const ColumnRange& r : ranges)
-        top = std::max(top, r.high);
     const double height = plot.height() - 1;
     auto y_of = [&](double count) {
-        return plot.bottom() - count_position(count, top, logarithmic_) * height;
+        return plot.bottom() - count_position(count, top_, logarithmic_) * height;
     };
     QList<QLineF> strokes;
     strokes.reserve(static_cast<qsizetype>(ranges.size()));
@@ -112,29 +126,19 @@ void SpectrumPlot::render_plot(QPainter& painter, const QRect& area) const {
     painter.setPen(QPen(palette().color(QPalette::Highlight), 1));
     painter.drawLines(strokes);
 
-    // Axis labels: the count at the top, the channels or energies at both ends and the middle.
+    // Axis labels, each drawn whole at its baseline: the highest count at the top, 0 at the
+    // bottom where there is room for both, the channels or energies below.
     painter.setPen(palette().color(QPalette::Text));
     const QFontMetrics metrics = painter.fontMetrics();
-    painter.drawText(
-        QRect(area.left(), plot.top(), plot.left() - area.left() - 4, metrics.height()),
-        Qt::AlignRight | Qt::AlignTop, QString::number(top));
-    painter.drawText(QRect(area.left(), plot.bottom() - metrics.height(),
-                           plot.left() - area.left() - 4, metrics.height()),
-                     Qt::AlignRight | Qt::AlignBottom, QStringLiteral("0"));
-    const bool energy = energy_axis();
-    auto label = [&](int channel) {
-        // Channel numbers count from 0, as the calibration does.
-        return energy ? QStringLiteral("%1 keV").arg(calibration_.energy(channel), 0, 'f', 1)
-                      : QString::number(channel);
-    };
-    const int label_y = plot.bottom() + 3;
-    const int h = metrics.height();
-    painter.drawText(QRect(plot.left(), label_y, plot.width() / 3, h), Qt::AlignLeft,
-                     label(first_));
-    painter.drawText(QRect(plot.left() + plot.width() / 3, label_y, plot.width() / 3, h),
-                     Qt::AlignHCenter, label((first_ + last_ - 1) / 2));
-    painter.drawText(QRect(plot.right() - plot.width() / 3, label_y, plot.width() / 3, h),
-                     Qt::AlignRight, label(last_ - 1));
+    const int right_of_counts = plot.left() - 4;
+    const QString top = QString::number(top_);
+    painter.drawText(right_of_counts - metrics.horizontalAdvance(top),
+                     plot.top() + metrics.ascent(), top);
+    if (plot.height() >= 2 * metrics.height())
+        painter.drawText(right_of_counts - metrics.horizontalAdvance(QStringLiteral("0")),
+                         plot.bottom() - metrics.descent(), QStringLiteral("0"));
+    for (const AxisLabel& label : bottom_labels(plot, metrics))
+        painter.drawText(label.box.left(), label.box.top() + metrics.ascent(), label.text);
 
     if (drag_from_ >= 0 && drag_to_ >= 0) {
         QColor band = palette().color(QPalette::Highlight);
@@ -143,6 +147,53 @@ void SpectrumPlot::render_plot(QPainter& painter, const QRect& area) const {
                                QPoint(std::max(drag_from_, drag_to_), plot.bottom())),
                          band);
     }
+}
+
+QString SpectrumPlot::channel_label(int channel) const {
+    // Channel numbers count from 0, as the calibration does.
+    return energy_axis() ? QStringLiteral("%1 keV").arg(calibration_.energy(channel), 0, 'f', 1)
+                         : QString::number(channel);
+}
+
+std::vector<AxisLabel> SpectrumPlot::bottom_labels(const QRect& plot,
+                                                   const QFontMetrics& metrics) const {
+    const int span = last_ - first_;
+    if (span <= 0 || plot.width() <= 0)
+        return {};
+    const int top = plot.bottom() + 3;
+    const int end = plot.left() + plot.width();
+    const int gap = metrics.horizontalAdvance(QStringLiteral("  "));
+    // Five labels at the ends and quarters, else three, two, one: the most that fit.
+    for (int n : {5, 3, 2, 1}) {
+        if (n > span)
+            continue;
+        std::vector<AxisLabel> labels;
+        int free_from = plot.left();  // where the next label may start
+        for (int k = 0; k < n; ++k) {
+            const int channel =
+                n == 1 ? first_
+                       : first_ + static_cast<int>(static_cast<long long>(span - 1) * k / (n - 1));
+            QString text = channel_label(channel);
+            const int width = metrics.horizontalAdvance(text);
+            // The ends are flush with the plot's ends; a label between is centred under its
+            // channel, moved inwards where it would pass an end.
+            int left = plot.left();
+            if (k == n - 1 && n > 1) {
+                left = end - width;
+            } else if (k > 0) {
+                const double x = plot.left() + (channel - first_ + 0.5) * plot.width() / span;
+                left =
+                    std::min(std::max(static_cast<int>(x - width / 2.0), plot.left()), end - width);
+            }
+            if (left < free_from || left + width > end)
+                break;
+            labels.push_back({std::move(text), QRect(left, top, width, metrics.height())});
+            free_from = left + width + gap;
+        }
+        if (static_cast<int>(labels.size()) == n)
+            return labels;
+    }
+    return {};
 }
 
 void SpectrumPlot::paintEvent(QPaintEvent*) {
@@ -188,19 +239,15 @@ void SpectrumPlot::mouseReleaseEvent(QMouseEvent* event) {
     const int a = channel_at(std::min(drag_from_, drag_to_));
     const int b = channel_at(std::max(drag_from_, drag_to_));
     // A click, or a drag of a few pixels, is no zoom.
-    if (std::abs(drag_to_ - drag_from_) > 3 && b > a) {
-        first_ = a;
-        last_ = b + 1;
-    }
+    const bool zoom = std::abs(drag_to_ - drag_from_) > 3 && b > a;
     drag_from_ = drag_to_ = -1;
+    if (zoom)
+        show_channels(a, b + 1);
     update();
 }
 
 void SpectrumPlot::mouseDoubleClickEvent(QMouseEvent*) {
-    first_ = 0;
-    last_ = static_cast<int>(counts_.size());
-    drag_from_ = drag_to_ = -1;
-    update();
+    show_channels(0, static_cast<int>(counts_.size()));
 }
 
 }  // namespace brandel::gui

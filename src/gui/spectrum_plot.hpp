@@ -37,6 +37,12 @@ struct Calibration {
     }
 };
 
+/// One label along the bottom axis of the plot: its text and the box it is drawn in.
+struct AxisLabel {
+    QString text;
+    QRect box;
+};
+
 /// The spectrum plot of the preview: counts over channels or energy, on a linear or
 /// logarithmic count axis. Dragging across the plot zooms into the channels dragged over; a
 /// double-click shows all channels again. It draws one vertical stroke per pixel column, from
@@ -65,6 +71,12 @@ class SpectrumPlot : public QWidget {
     /// Draws the plot into `area` of any paint device; the widget paints itself with it.
     void render_plot(QPainter& painter, const QRect& area) const;
 
+    /// The labels of the bottom axis under the data area `plot`, as many as fit whole: the first
+    /// and the last channel shown at the ends, then the middle, then the quarters between. Each
+    /// label is as wide as its text measures in `metrics`, no two come closer than two blanks,
+    /// and none reaches past the ends of the plot; where not even the first fits, there is none.
+    std::vector<AxisLabel> bottom_labels(const QRect& plot, const QFontMetrics& metrics) const;
+
     /// What lies under the mouse: "Channel 1460: 523 counts" (with its energy when the axis
     /// shows energy).
     QString readout(int x) const;
@@ -86,11 +98,15 @@ class SpectrumPlot : public QWidget {
 
   private:
     QRect data_area(const QRect& area) const;
+    void draw(QPainter& painter, const QRect& area) const;
+    QString channel_label(int channel) const;
+    void show_channels(int first, int last);
 
     std::vector<std::int32_t> counts_;
     Calibration calibration_;
     int first_ = 0;
     int last_ = 0;
+    std::int32_t top_ = 1;  // the highest count of the channels shown, at least 1
     bool logarithmic_ = true;
     bool energy_axis_ = true;
     int drag_from_ = -1;  // x where a zoom drag started, -1 while none

@@ -152,9 +152,11 @@ void write_current_chn(State& state, ListingHost& host) {
                 return;
             case RecordSource::chn_standard:
                 spectrum::write_chn_as_read(state);
+                host.chn_written(state.record_file);
                 return;
             case RecordSource::converted:
                 spectrum::write_chn(state);
+                host.chn_written(spectrum::chn_output_path(state));
                 return;
         }
     } catch (const std::exception& e) {

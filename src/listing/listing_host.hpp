@@ -48,6 +48,8 @@ class ListingHost {
     virtual void listing_made(const std::string& folder, const std::string& status) {
         (void)folder, (void)status;
     }
+    /// Called when the current spectrum has been written to a CHN file, with that file's path.
+    virtual void chn_written(const std::string& path) { (void)path; }
     /// Where the listing's next row goes; kept, like the grid, for the rest of the run.
     ListingState& listing_state() { return listing_state_; }
 

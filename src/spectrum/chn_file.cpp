@@ -241,6 +241,11 @@ void read_chn_record(std::string_view bytes, State& state) {
     decode_trailer(bytes.substr(data_end), state.chn_trailer);
 }
 
+ChnTicks header_ticks(std::string_view header) {
+    const LittleEndianReader in(header, "the header", LittleEndianReader::Past::zero);
+    return {in.i32(header_at::live_time), in.i32(header_at::real_time)};
+}
+
 void read_chn(State& state) {
     state.record_source = RecordSource::chn_unreadable;
     state.record_file = state.org_path;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "spectrum/atomic_file.hpp"
 #include "spectrum/state.hpp"
@@ -35,6 +37,14 @@ void read_chn(State& state);
 /// layout, every field as the bytes hold it: the times in ticks of 20 ms, as chn_bytes wrote
 /// them. Incomplete bytes raise an unreadable error.
 void read_chn_record(std::string_view bytes, State& state);
+
+/// The live and real time of a CHN header as the file holds them, in ticks of 20 ms (read_chn
+/// rounds them to whole seconds). A header shorter than 32 bytes gives zeros for what it lacks.
+struct ChnTicks {
+    std::int32_t live = 0;
+    std::int32_t real = 0;
+};
+ChnTicks header_ticks(std::string_view header);
 
 /// The bytes of a CHN file, read whole as read_chn reads them, and their stamp. The write time is
 /// taken before the bytes are read, so a change made while reading shows as a changed stamp.

@@ -74,6 +74,16 @@ TEST_F(FolderListing, FilesMatchSortedRegularOnly) {
     EXPECT_EQ(list_files(folder(), "*.chn"), Names{});
 }
 
+TEST_F(FolderListing, SeveralPatternsListEachFileOnceInNameOrder) {
+    dir.write("d.CSV", "x");
+    EXPECT_EQ(list_files(folder(), Names{"*.dat", "*.txt"}), (Names{"a.txt", "b.TXT", "C.dat"}));
+    // A name that two patterns match is listed once.
+    EXPECT_EQ(list_files(folder(), Names{"*.txt", "a.*", "*.csv"}),
+              (Names{"a.txt", "b.TXT", "d.CSV"}));
+    EXPECT_EQ(list_files(folder(), Names{}), Names{});
+    EXPECT_EQ(list_files(folder(), Names{"*.txt"}), list_files(folder(), "*.txt"));
+}
+
 TEST_F(FolderListing, FoldersSorted) {
     EXPECT_EQ(list_folders(folder()), (Names{"Alpha", "beta", "sub.txt"}));
 }

@@ -1,26 +1,32 @@
 #include "gui/main_window.hpp"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <filesystem>
 #include <memory>
@@ -32,10 +38,13 @@
 #include "gui/dir_list.hpp"
 #include "gui/drive_list.hpp"
 #include "gui/file_list.hpp"
+#include "gui/fitted_label.hpp"
 #include "gui/grid_editor_window.hpp"
+#include "gui/main_menu.hpp"
 #include "gui/preview_pane.hpp"
 #include "gui/preview_reading.hpp"
 #include "gui/spectrum_plot.hpp"
+#include "spectrum/chn_file.hpp"
 #include "temp_dir.hpp"
 
 using brandel::gui::DirList;
@@ -128,6 +137,13 @@ class MainWindowTest : public QObject {
         window_->set_message_sink([this](const std::string& text) { messages_.push_back(text); });
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    // Converts the source file `name` as a CANBERRA report into `destination`.
+    void convert_into(const TempDir& destination, const std::string& name) const {
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(destination.path().string()));
+        click(option(0));
+        ctrl_click_entry(find<FileList>(QStringLiteral("File1")), name);
+        press_start();
     }
     void press_start() const {
         QTest::mouseClick(find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
@@ -239,10 +255,37 @@ class MainWindowTest : public QObject {
         open_window({});
         QApplication::setFont(saved);
         QCOMPARE(option(3)->font().pointSize(), points);
-        // It still fits a 1280 x 1024 screen.
+        // It still fits a 1280 x 1024 screen, also with a long file name and a warning in the
+        // preview: the preview shrinks, its one-line values elide.
+        const std::string name =
+            "ge1_background_2024-07-15_shield_closed_sample_holder_B_0123456789";
+        cwd_->write(name + ".txt", good_report);
+        auto* file1 = find<FileList>(QStringLiteral("File1"));
+        file1->refresh();
+        click(option(1));  // the wrong type: a warning that quotes what the file holds
+        set_current(file1, name + ".txt");
+        QVERIFY(!find<brandel::gui::PreviewPane>(QStringLiteral("preview"))->warning().isEmpty());
+        QCoreApplication::processEvents();  // the layouts take the new texts in
         const QSize least = window_->minimumSizeHint();
         QVERIFY2(least.width() <= 1280 && least.height() <= 1000,
                  qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
+        window_->resize(least);
+        QTRY_COMPARE(window_->width(), least.width());
+        auto* preview = find<QWidget>(QStringLiteral("preview"));
+        for (const char* value : {"preview_name", "preview_fits", "preview_warning"}) {
+            auto* label = find<QLabel>(QString::fromLatin1(value));
+            QVERIFY2(label->geometry().right() <= preview->width(), value);
+        }
+        auto* shown_name = find<brandel::gui::FittedLabel>(QStringLiteral("preview_name"));
+        QCOMPARE(shown_name->text(), QString::fromStdString(name + ".txt"));
+        QVERIFY(shown_name->elided());
+        QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), shown_name->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(shown_name, &hover);
+        QTRY_COMPARE(QToolTip::text(), shown_name->text());
+        QToolTip::hideText();
+        click(option(0));
+        wait_for_preview();
+        QVERIFY(find<brandel::gui::PreviewPane>(QStringLiteral("preview"))->warning().isEmpty());
         for (int mode : {100, 200}) {
             choose(mode);
             QCoreApplication::processEvents();
@@ -601,6 +644,31 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
     }
 
+    void writeSaysInTheStatusLineWhatItWrote() {
+        open_window({"a.txt"});
+        TempDir destination;
+        convert_into(destination, "a.txt");
+        const std::string chn = destination.dir() + "a.chn";
+        std::filesystem::remove(chn);
+        choose(200);
+        click(option(6));
+        QCOMPARE(option(6)->text(), QStringLiteral("WriteTesmo.CMT"));
+        press_start();
+        QVERIFY(std::filesystem::exists(chn));
+        QVERIFY(messages_.empty());
+        QCOMPARE(window_->status_text(),
+                 QStringLiteral("Wrote the spectrum to %1.").arg(QString::fromStdString(chn)));
+
+        // A write that fails says why, and the status line no longer claims a write.
+        namespace fs = std::filesystem;
+        fs::permissions(chn,
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        press_start();
+        QCOMPARE(messages_.size(), std::size_t{1});
+        QVERIFY2(messages_[0].find("read-only") != std::string::npos, messages_[0].c_str());
+        QVERIFY2(window_->status_text().isEmpty(), qPrintable(window_->status_text()));
+    }
+
     void makeOnAFolderWithoutChnFilesEmptiesTheGridAndSaysSo() {
         open_window({"a.txt"});
         TempDir full, empty;
@@ -674,6 +742,35 @@ class MainWindowTest : public QObject {
         QCOMPARE(files_in(destination.path()), (Names{"a.chn", "b.chn"}));
         QVERIFY(messages_.empty());
         QVERIFY(window_->status_text().startsWith(QStringLiteral("Converted 2 of 2 files into ")));
+    }
+
+    void menuTipsLeaveTheBatchResultInTheStatusLine() {
+        open_window({"a.txt"});
+        TempDir destination;
+        convert_into(destination, "a.txt");
+        const QString result = window_->status_text();
+        QVERIFY2(result.startsWith(QStringLiteral("Converted 1 of 1 files")), qPrintable(result));
+
+        // The mouse on "CHN_edit" shows its tip in the status line, for as long as it rests there.
+        auto* fcv = find<QMenu>(QStringLiteral("fcv"));
+        QAction* item = find<QAction>(QStringLiteral("fcv1_200"));
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QTest::keyClick(window_.get(), Qt::Key_F, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(fcv));
+        const QPointF on_item = fcv->actionGeometry(item).center();
+        QMouseEvent move(QEvent::MouseMove, on_item, fcv->mapToGlobal(on_item), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(fcv, &move);
+        QTRY_COMPARE(window_->statusBar()->currentMessage(), item->statusTip());
+        auto* line = find<QLabel>(QStringLiteral("status_line"));
+        QVERIFY(!line->isVisible());  // the tip shows over it
+        fcv->close();
+        QTRY_VERIFY(window_->statusBar()->currentMessage().isEmpty());
+        QTRY_VERIFY(line->isVisible());
+        QCOMPARE(line->text(), result);
+        QCOMPARE(window_->status_text(), result);
+        QCOMPARE(window_->state().run_mode, 100);  // nothing was chosen
     }
 
     void startWithNothingSelectedSaysWhatToDo() {
@@ -795,6 +892,28 @@ class MainWindowTest : public QObject {
         QVERIFY(file1->entry_selected(1));
     }
 
+    void aFolderRemovedByAnotherProgramFallsBackToHome() {
+        open_window({"a.txt"}, {"dst"});
+        const std::string dst = (cwd_->path() / "dst").string();
+        cwd_->write("dst/a.chn", "x");
+        QVERIFY(find<DirList>(QStringLiteral("Dir2"))->open(dst));
+        QCOMPARE(entries(find<FileList>(QStringLiteral("File2"))), Names{"a.chn"});
+        std::filesystem::remove_all(dst);
+        const std::string home = QDir::homePath().toStdString();
+        QTRY_COMPARE(window_->destination_path(), home);
+        QCOMPARE(find<FileList>(QStringLiteral("File2"))->path(), home);
+        QCOMPARE(find<QLineEdit>(QStringLiteral("Path2"))->text(), QString::fromStdString(home));
+        QVERIFY2(window_->status_text() ==
+                     QStringLiteral("The folder %1 no longer exists; the home folder is shown.")
+                         .arg(QString::fromStdString(dst)),
+                 qPrintable(window_->status_text()));
+        QCOMPARE(window_->source_path(), cwd_->path().string());  // the other pane stays
+        QVERIFY(messages_.empty());
+        // The next start finds the home folder kept, as a start with a gone folder does.
+        reopen_window();
+        QCOMPARE(window_->destination_path(), home);
+    }
+
     void pathFieldOpensATypedFolder() {
         open_window({}, {"typed"});
         auto* path2 = find<QLineEdit>(QStringLiteral("Path2"));
@@ -809,10 +928,29 @@ class MainWindowTest : public QObject {
         QTest::keyClick(path1, Qt::Key_Return);
         QCOMPARE(window_->source_path(), cwd_->path().string());
         QVERIFY(window_->status_text().contains(QStringLiteral("does not exist")));
+        // The field shows the folder the tree shows again, not the one that does not exist.
+        QCOMPARE(path1->text(), QString::fromStdString(cwd_->path().string()));
+        QCOMPARE(path2->text(), QString::fromStdString(typed));
+
+        // A file typed in the field opens its folder; the field shows that folder.
+        cwd_->write("typed/a.txt", good_report);
+        path2->setText(QString::fromStdString(typed + "/a.txt"));
+        QTest::keyClick(path2, Qt::Key_Return);
+        QCOMPARE(window_->destination_path(), typed);
+        QCOMPARE(path2->text(), QString::fromStdString(typed));
     }
 
     void menuKeysAndTips() {
         open_window({});
+        // The modes are one choice, marked with a dot; the separator is a line, nothing beside.
+        for (const char* name : {"fcv1_100", "fcv1_200"}) {
+            QAction* mode = find<QAction>(QString::fromLatin1(name));
+            QVERIFY(mode->isCheckable() && mode->actionGroup() != nullptr);
+            QVERIFY(mode->actionGroup()->isExclusive());
+        }
+        QAction* separator = find<QAction>(QStringLiteral("fcv1_800"));
+        QVERIFY(separator->isSeparator());
+        QVERIFY2(separator->text().isEmpty(), qPrintable(separator->text()));
         QVERIFY(find<QAction>(QStringLiteral("fcv1_100"))->isChecked());
         choose(200);
         QVERIFY(find<QAction>(QStringLiteral("fcv1_200"))->isChecked());
@@ -853,9 +991,14 @@ class MainWindowTest : public QObject {
         find<QAction>(QStringLiteral("help_about"))->trigger();
         QCOMPARE(title, QStringLiteral("Brandel"));
         QVERIFY(text.contains(QStringLiteral("Rev:%1").arg(brandel::version_revision)));
-        QVERIFY(text.contains(QStringLiteral("make run")) &&
-                text.contains(QStringLiteral("make test")));
+        QVERIFY(text.contains(QStringLiteral("version %1").arg(brandel::version_text)));
         QVERIFY2(text.contains(settings_file().toHtmlEscaped()), qPrintable(text));
+        // Where the README is, here the one of the sources; no build commands.
+        const QString readme =
+            QFileInfo(QStringLiteral(BRANDEL_SOURCE_DIR "/README.md")).canonicalFilePath();
+        QCOMPARE(brandel::gui::readme_location(), readme);
+        QVERIFY2(text.contains(readme.toHtmlEscaped()), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("make ")), qPrintable(text));
     }
 
     void previewWarnsBeforeAWrongTypeConverts() {
@@ -915,6 +1058,32 @@ class MainWindowTest : public QObject {
         choose(200);
         wait_for_preview();
         QCOMPARE(label("preview_name"), QStringLiteral("a.chn"));
+    }
+
+    void previewOfAChnFileShowsItsTimesToTheTick() {
+        // A CHN file of another program that holds 1815.30 s (90765 ticks of 20 ms).
+        brandel::spectrum::State record;
+        brandel::spectrum::ChnHeader& h = record.chn_header;
+        h.start_sec_tens = '2';
+        h.start_sec_units = '0';
+        h.live_time = 90001;  // 1800.02 s
+        h.real_time = 90765;
+        h.start_date.assign(U"15JUL031");
+        h.start_time.assign(U"094120");
+        h.num_channels = 4;
+        for (int k = 0; k < 4; ++k)
+            record.counts.set(k, 10 * k);
+        record.chn_trailer.sample_desc.assign(U"S0123");
+        open_window({});
+        cwd_->write("S0123.chn", brandel::spectrum::chn_bytes(record));
+        auto* file2 = find<FileList>(QStringLiteral("File2"));
+        QTRY_COMPARE(entries(file2), Names{"S0123.chn"});
+        set_current(file2, "S0123.chn");
+        QCOMPARE(find<QLabel>(QStringLiteral("preview_fits"))->text(), QStringLiteral("CHN file"));
+        QCOMPARE(find<QLabel>(QStringLiteral("preview_real"))->text(), QStringLiteral("1815.30 s"));
+        QCOMPARE(find<QLabel>(QStringLiteral("preview_live"))->text(), QStringLiteral("1800.02 s"));
+        QCOMPARE(find<QLabel>(QStringLiteral("preview_start"))->text(),
+                 QStringLiteral("15 JUL 2003 09:41:20"));
     }
 
     void previewOfUnreadableAndLargeFiles() {

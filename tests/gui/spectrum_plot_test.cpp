@@ -3,16 +3,93 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
+
+#include "gui/preview_reading.hpp"
 
 using brandel::gui::Calibration;
 using brandel::gui::column_ranges;
 using brandel::gui::count_position;
 using brandel::gui::SpectrumPlot;
+
+namespace {
+
+// One text drawn, where it was drawn and the clip it was drawn under (empty for none).
+struct DrawnText {
+    QString text;
+    QRectF box;
+    QRectF clip;
+};
+
+// A paint device that keeps the texts drawn on it and draws nothing else.
+class TextRecorder : public QPaintDevice {
+  public:
+    explicit TextRecorder(QSize size) : size_(size), engine_(std::make_unique<Engine>()) {}
+    QPaintEngine* paintEngine() const override { return engine_.get(); }
+    const std::vector<DrawnText>& texts() const { return engine_->texts; }
+
+  protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+            case PdmWidth:
+                return size_.width();
+            case PdmHeight:
+                return size_.height();
+            case PdmWidthMM:
+                return size_.width() * 254 / 960;
+            case PdmHeightMM:
+                return size_.height() * 254 / 960;
+            case PdmDepth:
+                return 32;
+            case PdmNumColors:
+                return 0x7fffffff;
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY:
+                return 96;
+            case PdmDevicePixelRatio:
+                return 1;
+            case PdmDevicePixelRatioScaled:
+                return static_cast<int>(devicePixelRatioFScale());
+            default:
+                return 0;
+        }
+    }
+
+  private:
+    struct Engine : QPaintEngine {
+        Engine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawRects(const QRectF*, int) override {}
+        void drawLines(const QLineF*, int) override {}
+        void drawTextItem(const QPointF& at, const QTextItem& item) override {
+            const QRectF box(at.x(), at.y() - item.ascent(), item.width(),
+                             item.ascent() + item.descent());
+            const QRectF clip = painter()->hasClipping() ? painter()->clipBoundingRect() : QRectF();
+            texts.push_back({item.text(), painter()->transform().mapRect(box), clip});
+        }
+        Type type() const override { return QPaintEngine::User; }
+        std::vector<DrawnText> texts;
+    };
+    QSize size_;
+    std::unique_ptr<Engine> engine_;
+};
+
+}  // namespace
 
 class SpectrumPlotTest : public QObject {
     Q_OBJECT
@@ -130,6 +207,70 @@ class SpectrumPlotTest : public QObject {
                                       .arg(10.0 + 0.5 * channel, 0, 'f', 2));
         plot.set_energy_axis(false);
         QVERIFY(!plot.readout(x).contains(QStringLiteral("keV")));
+    }
+
+    // The energies along the bottom axis of a real file's plot, at a wide, a middle and a narrow
+    // width: each is the energy of the channels it stands under, drawn whole, none over
+    // another; where they cannot all fit, fewer are drawn.
+    void energyLabelsAreWholeAndTrueAtEveryWidth() {
+        const brandel::gui::PreviewReading reading =
+            brandel::gui::read_source_preview(BRANDEL_SOURCE_DIR "/examples/labo_new.spc", 1);
+        QVERIFY(reading.complete && reading.state);
+        const auto& s = *reading.state;
+        const int n = s.chn_header.num_channels;
+        QVERIFY(n > 100);
+        const Calibration calibration{s.chn_trailer.energy_zero, s.chn_trailer.energy_slope,
+                                      s.chn_trailer.energy_quad};
+        QVERIFY(calibration.present());
+        SpectrumPlot plot;
+        plot.set_spectrum(std::vector<std::int32_t>(s.counts.data(), s.counts.data() + n),
+                          calibration);
+        auto energy = [&](int channel) {
+            return QStringLiteral("%1 keV").arg(calibration.energy(channel), 0, 'f', 1);
+        };
+        QCOMPARE(energy(n - 1), QStringLiteral("1498.4 keV"));
+
+        const QRegularExpression keV(QStringLiteral("^-?[0-9]+\\.[0-9] keV$"));
+        std::vector<std::size_t> shown;
+        for (int width : {900, 330, 150}) {
+            plot.resize(width, 200);
+            TextRecorder device(plot.size());
+            QPainter painter(&device);
+            plot.render_plot(painter, plot.rect());
+            painter.end();
+            std::vector<DrawnText> labels;
+            for (const DrawnText& drawn : device.texts()) {
+                // Nothing is cut, at the widget's edges or by a clip.
+                QVERIFY2(QRectF(plot.rect()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(drawn.box),
+                         qPrintable(drawn.text));
+                QVERIFY2(drawn.clip.isEmpty() || drawn.clip.contains(drawn.box),
+                         qPrintable(drawn.text));
+                if (keV.match(drawn.text).hasMatch())
+                    labels.push_back(drawn);
+            }
+            std::sort(labels.begin(), labels.end(), [](const DrawnText& a, const DrawnText& b) {
+                return a.box.left() < b.box.left();
+            });
+            const QString at = QStringLiteral("%1 px: ").arg(width);
+            QVERIFY2(!labels.empty(), qPrintable(at));
+            QCOMPARE(labels.front().text, energy(0));
+            if (labels.size() > 1)
+                QCOMPARE(labels.back().text, energy(n - 1));
+            for (std::size_t i = 0; i < labels.size(); ++i) {
+                const DrawnText& label = labels[i];
+                if (i > 0)
+                    QVERIFY2(labels[i - 1].box.right() < label.box.left(),
+                             qPrintable(at + label.text));
+                // The energy lies among those of the channels under the label.
+                const double value = label.text.section(QLatin1Char(' '), 0, 0).toDouble();
+                const double low = calibration.energy(plot.channel_at(int(label.box.left())));
+                const double high = calibration.energy(plot.channel_at(int(label.box.right()) + 1));
+                QVERIFY2(value >= low - 0.05 && value <= high + 0.05, qPrintable(at + label.text));
+            }
+            shown.push_back(labels.size());
+        }
+        QVERIFY2(shown[0] >= 3 && shown[2] < shown[0],
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(shown[0]).arg(shown[1]).arg(shown[2])));
     }
 
     void drawsTheCountsInTheirColumns() {

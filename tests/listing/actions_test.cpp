@@ -61,7 +61,9 @@ class FakeHost : public app::Host {
         made_folder = folder;
         status = line;
     }
+    void chn_written(const std::string& path) override { written.push_back(path); }
     std::string made_folder;
+    std::vector<std::string> written;
     std::string status;
 
     MemoryGrid grid;
@@ -290,6 +292,7 @@ TEST(WriteCurrentChn, WritingAfterMakeKeepsTheFileByteForByte) {
 
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(dir.read("b.chn"), original);
+    EXPECT_EQ(host.written, std::vector<std::string>{dir.dir() + "b.chn"});
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               2);
@@ -320,6 +323,7 @@ TEST(WriteCurrentChn, LayoutsWithoutTrailerOrAFailedReadWriteNothing) {
         write_current_chn(state, host);
 
         EXPECT_EQ(dir.read(c.name), c.bytes);
+        EXPECT_TRUE(host.written.empty());
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_EQ(host.messages[0].find("Nothing was written: "), 0u) << host.messages[0];
         EXPECT_NE(host.messages[0].find(c.name), std::string::npos) << host.messages[0];
@@ -356,9 +360,12 @@ TEST(WriteCurrentChn, AfterAConversionTheSpectrumIsWrittenAgain) {
     write_current_chn(state, host);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(dir.read("S0123.chn"), spectrum::chn_bytes(state));
+    EXPECT_EQ(host.written, std::vector<std::string>{dir.dir() + "S0123.chn"});
 
+    // A file that could not be written is not reported as written.
     state.chn_dir = dir.dir() + "missing/";
     write_current_chn(state, host);
+    EXPECT_EQ(host.written.size(), 1u);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find("cannot write"), std::string::npos) << host.messages[0];
 }

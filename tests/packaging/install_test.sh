@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the build into a scratch folder as a package would (prefix /usr) and checks what was
 # installed: both programs run, the desktop entry and the AppStream metainfo validate, the icon
-# is where the entry names it, and the manual page formats without warnings.
+# is where the entry names it, the manual page formats without warnings, and the README is in
+# the documentation folder.
 #   install_test.sh BUILD_DIR
 # Exits 77 (skipped) when the validators are not installed.
 set -eu
@@ -24,7 +25,7 @@ fail() {
 id=net.brandelkorvin.Brandel
 for f in usr/bin/brandel usr/bin/brandel-convert usr/share/applications/$id.desktop \
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/metainfo/$id.metainfo.xml \
-    usr/share/man/man1/brandel-convert.1; do
+    usr/share/man/man1/brandel-convert.1 usr/share/doc/brandel/README.md; do
     [ -f "$root/$f" ] || fail "$f was not installed"
 done
 [ -x "$root/usr/bin/brandel" ] && [ -x "$root/usr/bin/brandel-convert" ] ||

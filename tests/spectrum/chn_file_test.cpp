@@ -430,6 +430,22 @@ TEST(ChnReader, TimesBecomeWholeSecondsHalvesToEven) {
     }
 }
 
+TEST(ChnReader, HeaderKeepsTheTicksTheFileHolds) {
+    TempDir dir;
+    State written = small_record();
+    written.chn_header.live_time = 90000;  // 1800.00 s
+    written.chn_header.real_time = 90765;  // 1815.30 s, which read_chn rounds to 1815
+    State s;
+    read_bytes(s, dir, chn_bytes(written));
+    EXPECT_EQ(s.chn_header.real_time, 1815);
+    const ChnTicks ticks = header_ticks(s.disk_header);
+    EXPECT_EQ(ticks.live, 90000);
+    EXPECT_EQ(ticks.real, 90765);
+    // What a short header lacks reads as zero.
+    EXPECT_EQ(header_ticks(s.disk_header.substr(0, 12)).live, 0);
+    EXPECT_EQ(header_ticks(s.disk_header.substr(0, 12)).real, 90765);
+}
+
 TEST(ChnReader, SecondsBytesChooseTheLayoutAndCompleteTheStartTime) {
     std::string desc_with_nuls = standard_trailer();
     desc_with_nuls.replace(321, 63, padded("Co-60 check", 63, '\0'));
