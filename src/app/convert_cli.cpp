@@ -10,6 +10,7 @@
 #include "app/org_types.hpp"
 #include "app/recognition.hpp"
 #include "brandel/version.hpp"
+#include "formats/notes.hpp"
 #include "formats/output_formats.hpp"
 #include "listing/actions.hpp"
 #include "listing/listing.hpp"
@@ -58,7 +59,8 @@ constexpr const char* usage_text =
     "--info         converts nothing: prints one TAB-separated line per file, its name, the\n"
     "               layouts it fits, then as read with --type (default auto): channels,\n"
     "               start date, start time, live and real time (s), energy zero, slope,\n"
-    "               quad and the sample description, or \"error\" and the reason.\n"
+    "               quad, the sample description and the notes of what a converted file\n"
+    "               could not keep (\"; \" between them), or \"error\" and the reason.\n"
     "--list DIR     prints the comment listing of the CHN files of DIR (TAB separated).\n"
     "--csv          with --list: the same rows as CSV.\n";
 
@@ -276,7 +278,8 @@ bool print_info(const std::string& path, std::int16_t org_type, spectrum::State&
         << spectrum::to_utf8(h.start_time.view()) << '\t' << seconds_text(h.live_time) << '\t'
         << seconds_text(h.real_time) << '\t' << float_text(t.energy_zero) << '\t'
         << float_text(t.energy_slope) << '\t' << float_text(t.energy_quad) << '\t'
-        << info_text(t.sample_desc.view()) << '\n';
+        << info_text(t.sample_desc.view()) << '\t'
+        << spectrum::escape_controls(formats::notes_text(formats::conversion_notes(state))) << '\n';
     return true;
 }
 
