@@ -27,6 +27,9 @@ class FolderNotices {
     bool armed() const;
     /// Tries to watch the folder again (after it came back); returns armed().
     bool rearm();
+    /// Stops watching the folder, so that nothing of this process holds it while it is away
+    /// (Windows keeps a folder that is watched from being removed for good).
+    void disarm();
 
   private:
     struct Impl;

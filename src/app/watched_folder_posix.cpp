@@ -95,6 +95,14 @@ bool FolderNotices::rearm() {
     return armed();
 }
 
+void FolderNotices::disarm() {
+#ifdef __linux__
+    if (impl_->watch >= 0)
+        ::inotify_rm_watch(impl_->notices, impl_->watch);
+#endif
+    impl_->watch = -1;
+}
+
 void FolderNotices::wait(std::chrono::milliseconds timeout) {
     pollfd fds[2] = {{impl_->wake_read, POLLIN, 0}, {impl_->notices, POLLIN, 0}};
     const nfds_t count = impl_->notices >= 0 && impl_->watch >= 0 ? 2 : 1;
@@ -111,11 +119,8 @@ void FolderNotices::wait(std::chrono::milliseconds timeout) {
         if (!ended && ::poll(fds, 1, static_cast<int>(coalesce.count())) > 0)
             drain(impl_->wake_read);
         ended = read_notices(impl_->notices) || ended;
-        if (ended) {
-            if (impl_->watch >= 0)
-                ::inotify_rm_watch(impl_->notices, impl_->watch);
-            impl_->watch = -1;
-        }
+        if (ended)
+            disarm();
     }
 #endif
 }

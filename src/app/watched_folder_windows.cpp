@@ -39,6 +39,12 @@ bool FolderNotices::rearm() {
     return armed();
 }
 
+void FolderNotices::disarm() {
+    if (impl_->change != INVALID_HANDLE_VALUE)
+        FindCloseChangeNotification(impl_->change);
+    impl_->change = INVALID_HANDLE_VALUE;
+}
+
 void FolderNotices::wait(std::chrono::milliseconds timeout) {
     HANDLE handles[2] = {impl_->wake_event, impl_->change};
     const DWORD count = armed() ? 2 : 1;
@@ -46,8 +52,7 @@ void FolderNotices::wait(std::chrono::milliseconds timeout) {
     const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, ms);
     if (count == 2 && woke == WAIT_OBJECT_0 + 1 && !FindNextChangeNotification(impl_->change)) {
         // The folder went: its notification ends, and the watcher polls until it comes back.
-        FindCloseChangeNotification(impl_->change);
-        impl_->change = INVALID_HANDLE_VALUE;
+        disarm();
     }
 }
 

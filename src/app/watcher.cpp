@@ -136,6 +136,7 @@ std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
     if (ec) {
         if (!gone_) {
             gone_ = true;
+            notices_.disarm();
             emit({WatchEvent::Kind::folder_gone,
                   utc_time_now(),
                   {},
@@ -273,6 +274,7 @@ std::string Watcher::convert_one(const std::string& name, const Version& version
     ++(entry.converted ? totals_.converted : totals_.failed);
     totals_.last_source = name;
     totals_.last_time = entry.time;
+    totals_.last_at = std::chrono::system_clock::now();
     emit({entry.converted ? WatchEvent::Kind::converted : WatchEvent::Kind::failed,
           entry.time,
           name,

@@ -57,8 +57,9 @@ struct WatchEvent {
 struct WatchTotals {
     int converted = 0;
     int failed = 0;
-    std::string last_source;  // the last file converted or failed
-    std::string last_time;
+    std::string last_source;                        // the last file converted or failed
+    std::string last_time;                          // UTC, ISO 8601
+    std::chrono::system_clock::time_point last_at;  // the same, for showing in local time
 };
 
 class Watcher {
