@@ -50,6 +50,9 @@ class StopOnSignals {
 #else
         struct sigaction action {};
         action.sa_handler = on_stop_signal;
+        // A file being written when the signal comes is finished, not failed by an interrupted
+        // call; the watcher's wait ends at the signal all the same.
+        action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &old_int_);
         sigaction(SIGTERM, &action, &old_term_);

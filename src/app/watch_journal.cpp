@@ -295,6 +295,18 @@ std::string JournalFile::open(const std::string& folder, std::string& text) {
     return {};
 }
 
+bool JournalFile::in_place() const {
+#ifdef _WIN32
+    // Windows removes no file that is open without leave to delete it, as the journal is.
+    return fd_ >= 0;
+#else
+    struct stat open_file {};
+    struct stat named {};
+    return fd_ >= 0 && ::fstat(fd_, &open_file) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+           open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+#endif
+}
+
 std::string JournalFile::append(std::string_view bytes) {
     errno = 0;
     if (fd_ < 0 || !write_all(fd_, bytes) || !spectrum::system_file_ops().flush_data(fd_))

@@ -63,6 +63,9 @@ class JournalFile {
     std::string open(const std::string& folder, std::string& text);
     bool is_open() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
+    /// Whether the file open is still the one the journal's path names: false when it was
+    /// removed or replaced (its folder removed and made again), so lines would go nowhere.
+    bool in_place() const;
     /// Appends bytes with one write and puts them on the disk; returns why it could not.
     std::string append(std::string_view bytes);
 

@@ -198,6 +198,23 @@ std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
     return due;
 }
 
+// Whether the outputs can go to the destination folder now. A folder that went is told once,
+// and so is its coming back; the files due wait for it.
+bool Watcher::destination_ready() {
+    std::error_code ec;
+    const bool there = fs::is_directory(spectrum::fs_path(destination_dir_), ec);
+    if (there == !destination_gone_)
+        return there;
+    destination_gone_ = !there;
+    emit({there ? WatchEvent::Kind::folder_back : WatchEvent::Kind::folder_gone,
+          utc_time_now(),
+          {},
+          {},
+          there ? std::string() : "it is not there",
+          options_.destination_folder});
+    return there;
+}
+
 // Why a source may not write these outputs: another source still in the watched folder wrote
 // a file of one of their names before. Empty when it may.
 std::string Watcher::refused_output(const std::string& name,
@@ -288,20 +305,29 @@ std::string Watcher::run(bool once) {
     if (std::string error = start(); !error.empty())
         return error;
     while (!stop_.load()) {
-        for (const auto& [name, version] : scan(once)) {
-            if (stop_.load())
-                return {};
-            if (std::string error = convert_one(name, version); !error.empty())
-                return error;
+        const auto due = scan(once);
+        if (!due.empty() && destination_ready()) {
+            if (!journal_.in_place())
+                return "the journal " + journal_.path() +
+                       " was removed or replaced; the watch stops so that no conversion goes "
+                       "unrecorded";
+            for (const auto& [name, version] : due) {
+                if (stop_.load())
+                    return {};
+                if (std::string error = convert_one(name, version); !error.empty())
+                    return error;
+            }
         }
         if (once && gone_)
             return "the watched folder " + options_.source_folder + " cannot be read";
+        if (once && destination_gone_)
+            return "the destination folder " + options_.destination_folder + " is not there";
         if (once && waiting_.empty())
             return {};
         // Sleep until the first waiting file may have settled, a notice or the next poll.
         const Clock::time_point now = Clock::now();
         auto timeout = options_.poll;
-        if (!gone_)
+        if (!gone_ && !destination_gone_)
             for (const auto& [name, seen] : waiting_)
                 timeout = std::min(timeout, std::chrono::ceil<std::chrono::milliseconds>(
                                                 seen.since + options_.settle - now));

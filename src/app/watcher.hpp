@@ -99,6 +99,7 @@ class Watcher {
     };
 
     std::vector<std::pair<std::string, Version>> scan(bool once);
+    bool destination_ready();
     bool is_candidate(const std::string& name) const;
     std::string convert_one(const std::string& name, const Version& version);
     std::string refused_output(const std::string& name, const std::vector<std::string>& outputs);
@@ -117,7 +118,8 @@ class Watcher {
     JournalFile journal_;
     FolderNotices notices_;
     std::atomic<bool> stop_{false};
-    bool gone_ = false;
+    bool gone_ = false;              // the watched folder cannot be listed
+    bool destination_gone_ = false;  // the destination folder is not there
 
     std::set<std::string> journaled_;            // versions settled, by journal_key
     std::map<std::string, std::string> owners_;  // output name key -> source name

@@ -56,6 +56,40 @@ TEST(WatchedFolderPosix, AFifoAppearingFailsOnceAndBlocksNothing) {
     EXPECT_TRUE(run_once(options_for(src, dst, 100ms)).empty()) << "told once across restarts";
 }
 
+TEST(WatchedFolderPosix, ADestinationThatGoesIsWaitedForAndANewJournalStopsTheWatch) {
+    TempDir src, root;
+    const fs::path dst = root.path() / "chn";
+    fs::create_directory(dst);
+    WatchOptions options = options_for(src, src, 100ms);
+    options.destination_folder = dst.string();
+    std::vector<WatchEvent> events;
+    std::string result;
+    {
+        RunningWatcher running(options);
+        ASSERT_EQ(running.start_error(), "");
+        fs::remove_all(dst);
+        src.write("S1.TXT", canberra_source(1));
+        ASSERT_TRUE(
+            running.wait_for([](const auto& e) { return count_of(e, Kind::folder_gone) == 1; }));
+        std::this_thread::sleep_for(300ms);
+        // The folder made again holds no journal of this watch: the watch stops rather than
+        // convert without one.
+        fs::create_directory(dst);
+        ASSERT_TRUE(
+            running.wait_for([](const auto& e) { return count_of(e, Kind::folder_back) == 1; }));
+        running.stop();
+        events = running.events();
+        result = running.result();
+    }
+    EXPECT_EQ(count_of(events, Kind::folder_gone), 1);
+    EXPECT_EQ(count_of(events, Kind::converted), 0);
+    EXPECT_NE(result.find("was removed or replaced"), std::string::npos) << result;
+    EXPECT_FALSE(fs::exists(dst / "S1.chn"));
+    events = run_once(options);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, Kind::converted);
+}
+
 // Runs a watcher in a child process until it is killed.
 pid_t start_watch_child(const WatchOptions& options) {
     const pid_t pid = ::fork();
