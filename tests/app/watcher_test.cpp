@@ -228,6 +228,11 @@ TEST(WatchedFolder, ASecondWatcherOnOneDestinationRefusesToStart) {
 }
 
 TEST(WatchedFolder, AStopRequestEndsTheRunAndTheFolderMayGoAndComeBack) {
+#ifdef _WIN32
+    // Windows removes a folder that is watched only once its watch ends, so removing it here
+    // cannot stand for a drive unplugged.
+    GTEST_SKIP() << "a watched folder is not removed while it is watched";
+#endif
     TempDir root, dst;
     const fs::path folder = root.path() / "drive";
     fs::create_directory(folder);
