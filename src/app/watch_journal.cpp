@@ -165,6 +165,17 @@ bool write_all(int fd, std::string_view bytes) {
     return true;
 }
 
+bool truncate_to(int fd, std::size_t size) {
+#ifdef _WIN32
+    return _chsize_s(fd, static_cast<__int64>(size)) == 0;
+#else
+    while (::ftruncate(fd, static_cast<off_t>(size)) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+#endif
+}
+
 // Takes the journal's lock without waiting; false when another process (or another open of the
 // file) holds it, or it cannot be taken. `busy` tells which.
 bool lock(int fd, bool& busy) {
@@ -286,12 +297,19 @@ std::string JournalFile::open(const std::string& folder, std::string& text) {
         fd_ = -1;
         return why;
     }
-    // A new journal names its columns; a journal whose last line was cut short gets the line end
-    // it lacks, so the next line starts whole and only the cut one is passed over.
+    // A new journal names its columns. A last line without its line end was cut short by a
+    // crash while it was written: it goes, so the journal holds whole lines only, and its file
+    // is converted again.
     if (text.empty())
         return append(journal_header);
-    if (text.back() != '\n')
-        return append("\n");
+    if (text.back() != '\n') {
+        const std::size_t whole = text.rfind('\n') + 1;  // 0 when no line is whole
+        text.resize(whole);
+        if (!truncate_to(fd_, whole))
+            return "cannot write the journal " + path_ + ": " + error_text();
+        if (whole == 0)
+            return append(journal_header);
+    }
     return {};
 }
 

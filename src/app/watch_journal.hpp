@@ -58,8 +58,9 @@ class JournalFile {
     JournalFile& operator=(const JournalFile&) = delete;
 
     /// Opens (or creates) the journal in `folder` (ending in a separator) and locks it; `text`
-    /// receives what it holds. Returns why it cannot be, empty when it is open: another watcher
-    /// that holds the lock is told by name ("another watcher is converting into ...").
+    /// receives what it holds. A last line cut short by a crash is removed from the file. Returns
+    /// why it cannot be, empty when it is open: another watcher that holds the lock is told by name
+    /// ("another watcher is converting into ...").
     std::string open(const std::string& folder, std::string& text);
     bool is_open() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
