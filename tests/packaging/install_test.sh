@@ -25,7 +25,8 @@ fail() {
 id=net.brandelkorvin.Brandel
 for f in usr/bin/brandel usr/bin/brandel-convert usr/share/applications/$id.desktop \
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/metainfo/$id.metainfo.xml \
-    usr/share/man/man1/brandel-convert.1 usr/share/doc/brandel/README.md; do
+    usr/share/man/man1/brandel-convert.1 usr/share/doc/brandel/README.md \
+    usr/share/doc/brandel/examples/brandel-convert-watch.service; do
     [ -f "$root/$f" ] || fail "$f was not installed"
 done
 [ -x "$root/usr/bin/brandel" ] && [ -x "$root/usr/bin/brandel-convert" ] ||
