@@ -10,6 +10,7 @@
 #include <string>
 
 #include "brandel/version.hpp"
+#include "deep_folders.hpp"
 #include "spectrum/folder_entries.hpp"
 #include "spectrum/paths.hpp"
 #include "temp_dir.hpp"
@@ -18,6 +19,7 @@
 namespace brandel::app {
 namespace {
 
+using test_support::deep_folder;
 using test_support::TempDir;
 
 std::string report(unsigned seed = 1) {
@@ -25,6 +27,15 @@ std::string report(unsigned seed = 1) {
     p.channels = 16;
     p.seed = seed;
     return tools::make_source(tools::Layout::canberra_txt, p);
+}
+
+// The converter's path with the system's separators.
+std::wstring program() {
+    std::wstring path = spectrum::fs_path(BRANDEL_CONVERT).wstring();
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
 }
 
 struct Run {
@@ -42,7 +53,7 @@ std::string read_whole(const std::filesystem::path& path) {
 // errors going to files of `scratch`.
 Run run_program(const std::wstring& arguments, const std::filesystem::path& where,
                 const TempDir& scratch) {
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    SECURITY_ATTRIBUTES inherit{static_cast<DWORD>(sizeof(SECURITY_ATTRIBUTES)), nullptr, TRUE};
     const std::filesystem::path out_path = scratch.path() / "out.txt";
     const std::filesystem::path err_path = scratch.path() / "err.txt";
     auto open = [&](const std::filesystem::path& p) {
@@ -51,8 +62,7 @@ Run run_program(const std::wstring& arguments, const std::filesystem::path& wher
     };
     HANDLE out = open(out_path);
     HANDLE err = open(err_path);
-    std::wstring command =
-        L"\"" + spectrum::fs_path(BRANDEL_CONVERT).wstring() + L"\" " + arguments;
+    std::wstring command = L"\"" + program() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -114,17 +124,7 @@ TEST(WindowsProgram, APatternThatMatchesNothingFailsAndIsNamed) {
     EXPECT_EQ(info.out, "*.XYZ\tnone\terror\tno file matches this pattern\n");
 }
 
-// Folders are made and files written through the long form, so the test does not depend on the
-// runtime's own functions reaching that deep.
-std::filesystem::path deep_folder(const std::filesystem::path& base, std::size_t length) {
-    std::filesystem::path folder = base;
-    for (char letter = 'a'; folder.native().size() < length; ++letter) {
-        folder /= std::string(60, letter);
-        EXPECT_TRUE(CreateDirectoryW(spectrum::long_path(folder).c_str(), nullptr));
-    }
-    return folder;
-}
-
+// Files are written through the long form, as the folders are made.
 void write_long(const std::filesystem::path& path, const std::string& bytes) {
     HANDLE file = CreateFileW(spectrum::long_path(path).c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -169,6 +169,7 @@ TEST(WindowsProgram, AFolderOf300CharactersConvertsAndLists) {
     EXPECT_EQ(pattern.status, 0u) << pattern.err;
     EXPECT_TRUE(scratch.exists("S0123.chn"));
     EXPECT_TRUE(scratch.exists("S0124.chn"));
+    test_support::remove_deep(base.path() / std::string(60, 'a'));
 }
 
 TEST(WindowsProgram, AFolderThatCannotBeListedFailsLoudly) {
@@ -199,7 +200,7 @@ TEST(WindowsProgram, TheConsoleKeepsItsCodePage) {
 // Explorer's Properties box shows the program's version and name, and its icon; Windows reads
 // from its manifest that it takes long paths.
 TEST(WindowsProgram, TheProgramCarriesItsVersionIconAndManifest) {
-    const std::wstring exe = spectrum::fs_path(BRANDEL_CONVERT).wstring();
+    const std::wstring exe = program();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
     ASSERT_GT(size, 0u) << "no version information";

@@ -11,11 +11,8 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "app/file_list.hpp"
+#include "deep_folders.hpp"
 #include "spectrum/atomic_file.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/regular_file.hpp"
@@ -24,23 +21,8 @@
 namespace brandel::spectrum {
 namespace {
 
+using test_support::deep_folder;
 using test_support::TempDir;
-
-// A folder under `base` whose path has at least `length` characters, made of folders of 60.
-std::filesystem::path deep_folder(const std::filesystem::path& base, std::size_t length) {
-    std::filesystem::path folder = base;
-    for (char letter = 'a'; folder.native().size() < length; ++letter) {
-        folder /= std::string(60, letter);
-#ifdef _WIN32
-        // The test makes its folders through the long form itself, whatever the runtime's
-        // own functions manage.
-        EXPECT_TRUE(CreateDirectoryW(long_path(folder).c_str(), nullptr)) << GetLastError();
-#else
-        EXPECT_TRUE(std::filesystem::create_directory(folder));
-#endif
-    }
-    return folder;
-}
 
 std::vector<std::string> names_of(const std::vector<FolderEntry>& entries) {
     std::vector<std::string> names;
@@ -101,10 +83,11 @@ TEST(LongPaths, AFolderOf300CharactersIsListedWrittenAndCleanedUp) {
     // A relative path from a folder nearby reaches it too.
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    const std::filesystem::path relative = std::filesystem::relative(folder, dir.path());
+    const std::filesystem::path relative = folder.lexically_relative(dir.path());
     const auto names = app::list_files(utf8_path(relative), "*.chn");
     std::filesystem::current_path(before);
     EXPECT_EQ(names, std::vector<std::string>{"S0123.chn"});
+    test_support::remove_deep(dir.path() / std::string(60, 'a'));
 }
 
 #ifdef _WIN32
