@@ -14,6 +14,7 @@
 #endif
 
 #include "spectrum/folder_entries.hpp"
+#include "spectrum/paths.hpp"
 
 namespace brandel::test_support {
 
