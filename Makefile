@@ -100,10 +100,14 @@ windows-package: windows build
 install-test: build
 	@cd $(BUILD) && ctest --output-on-failure -L install
 
-# A Debian package of the window program and the converter.
+# A Debian package of the window program and the converter, checked with lintian: an error
+# fails the target, warnings are shown.
 deb: build
-	@$(MAKE) --no-print-directory deps PACKAGES="dpkg-dev file"
-	@cd $(BUILD) && cpack -G DEB >/dev/null && ls $$PWD/packages/*.deb
+	@$(MAKE) --no-print-directory deps PACKAGES="dpkg-dev file lintian"
+	@rm -rf $(BUILD)/packages
+	@cd $(BUILD) && cpack -G DEB >/dev/null
+	@lintian --fail-on error --tag-display-limit 0 $(BUILD)/packages/*.deb
+	@ls $$PWD/$(BUILD)/packages/*.deb
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD)

@@ -10,6 +10,7 @@
 #include "app/org_types.hpp"
 #include "app/recognition.hpp"
 #include "app/watch_cli.hpp"
+#include "app/wildcards.hpp"
 #include "brandel/version.hpp"
 #include "formats/notes.hpp"
 #include "formats/output_formats.hpp"
@@ -17,6 +18,7 @@
 #include "listing/listing.hpp"
 #include "listing/listing_text.hpp"
 #include "listing/memory_grid.hpp"
+#include "spectrum/folder_entries.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
@@ -189,8 +191,7 @@ std::string parse(const std::vector<std::string>& args, Options& o) {
 }
 
 bool is_directory(const std::string& dir) {
-    std::error_code ec;
-    return std::filesystem::is_directory(spectrum::fs_path(dir), ec);
+    return spectrum::is_folder(dir);
 }
 
 // The org_type that --type names ("auto" included); an error message when it names none.
@@ -234,6 +235,17 @@ int watch(const Options& o, std::ostream& out, std::ostream& err) {
     return run_watch_cli(request, out, err);
 }
 
+// The files the FILE arguments name. On Windows no shell expands "*" and "?" for a program, so
+// the converter expands them itself; a pattern that names no file is one failed file.
+std::vector<std::string> named_files(const Options& o, std::vector<FileFailure>& unmatched) {
+    if (spectrum::native_path_rules != spectrum::PathRules::windows)
+        return o.files;
+    WildcardExpansion expansion = expand_wildcards(o.files);
+    for (UnmatchedPattern& p : expansion.unmatched)
+        unmatched.push_back({std::move(p.pattern), std::move(p.reason)});
+    return std::move(expansion.paths);
+}
+
 int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
     std::int16_t org_type = 0;
     if (std::string error = chosen_type(o.type, org_type); !error.empty())
@@ -250,14 +262,16 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
     state.org_type = org_type;
     state.run_mode = mode_fileconv;
     state.chn_dir = spectrum::with_trailing_separator(o.out_dir);
-    const int total = static_cast<int>(o.files.size());
+    std::vector<FileFailure> unmatched;
+    const std::vector<std::string> files = named_files(o, unmatched);
+    const int total = static_cast<int>(files.size());
     const bool show_progress = err_is_terminal && total > progress_threshold;
     BatchOptions options;
     options.formats = chosen;
     options.verify = o.verify;
     options.manifest = o.manifest;
     BatchReport report = convert_paths(
-        state, o.files,
+        state, files,
         [&](int done, int all, const std::string& name) {
             if (show_progress)
                 err << "\rconverting " << done + 1 << " of " << all << ": "
@@ -267,6 +281,8 @@ int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
         options);
     if (show_progress)
         err << "\r\x1b[K" << std::flush;
+    report.selected += static_cast<int>(unmatched.size());
+    report.failures.insert(report.failures.begin(), unmatched.begin(), unmatched.end());
     for (const FileFailure& f : report.failures)
         err << spectrum::escape_name(f.path) << ": " << spectrum::escape_controls(f.reason) << "\n";
     if (!report.failures.empty())
@@ -350,8 +366,12 @@ int info(const Options& o, std::ostream& out, std::ostream& err) {
                            "--info writes no files, so it takes no --out, --format, "
                            "--verify or --manifest");
     spectrum::State state;
-    bool all_read = true;
-    for (const std::string& path : o.files)
+    std::vector<FileFailure> unmatched;
+    const std::vector<std::string> files = named_files(o, unmatched);
+    for (const FileFailure& f : unmatched)
+        out << spectrum::escape_name(f.path) << "\tnone\terror\t" << f.reason << '\n';
+    bool all_read = unmatched.empty();
+    for (const std::string& path : files)
         all_read = print_info(path, org_type, state, out) && all_read;
     return all_read ? 0 : 1;
 }

@@ -1,10 +1,9 @@
 #include <cstdio>
-#include <iostream>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 // Windows programs declare shellapi.h after windows.h.
@@ -13,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "app/console_output.hpp"
 #include "app/convert_cli.hpp"
 
 namespace {
@@ -54,13 +54,19 @@ bool stderr_is_terminal() {
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    // Messages and listings are UTF-8 with LF line ends, the same bytes as on every platform;
-    // a console shows them as UTF-8.
-    SetConsoleOutputCP(CP_UTF8);
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-#endif
-    return brandel::app::run_convert_cli(utf8_arguments(argc, argv), std::cout, std::cerr,
-                                         stderr_is_terminal());
+    // Messages and listings are UTF-8 with LF line ends, the same bytes on every platform; each
+    // line reaches the console or the file in one piece (see LineWriter).
+    const brandel::app::ConsoleSession console;
+    int status = 0;
+    {
+        brandel::app::LineWriter out_buffer(brandel::app::standard_sink(false));
+        brandel::app::LineWriter err_buffer(brandel::app::standard_sink(true));
+        std::ostream out(&out_buffer);
+        std::ostream err(&err_buffer);
+        status = brandel::app::run_convert_cli(utf8_arguments(argc, argv), out, err,
+                                               stderr_is_terminal());
+        out.flush();
+        err.flush();
+    }
+    return status;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "spectrum/atomic_file.hpp"
+#include "spectrum/folder_entries.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::app {
@@ -28,17 +29,16 @@ bool is_hidden_name(std::string_view name) {
 #endif
 }
 
-// The entries of a folder for which `keep` holds, by name. The iteration itself raises when the
-// folder cannot be opened or read; an entry whose kind cannot be told is left out.
+// The entries of a folder for which `keep` holds, by name. Reading the folder raises when it
+// cannot be opened or read; an entry whose kind cannot be told is neither file nor folder.
 template <typename Keep>
 std::vector<std::string> folder_names(const std::string& folder, Keep keep) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(spectrum::fs_path(folder))) {
-        std::string name = spectrum::utf8_path(entry.path().filename());
-        if (is_hidden_name(name))
+    for (spectrum::FolderEntry& entry : spectrum::read_folder(spectrum::fs_path(folder))) {
+        if (is_hidden_name(entry.name))
             continue;
-        if (keep(entry, name))
-            names.push_back(std::move(name));
+        if (keep(entry, entry.name))
+            names.push_back(std::move(entry.name));
     }
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return name_less(a, b); });
@@ -91,38 +91,33 @@ bool name_less(std::string_view a, std::string_view b) {
 }
 
 std::vector<std::string> list_files(const std::string& folder, std::string_view pattern) {
-    return folder_names(
-        folder, [pattern](const std::filesystem::directory_entry& entry, const std::string& name) {
-            std::error_code ec;
-            return entry.is_regular_file(ec) && !spectrum::is_temporary_name(name) &&
-                   matches_pattern(name, pattern);
-        });
+    return folder_names(folder,
+                        [pattern](const spectrum::FolderEntry& entry, const std::string& name) {
+                            return entry.is_file && !spectrum::is_temporary_name(name) &&
+                                   matches_pattern(name, pattern);
+                        });
 }
 
 std::vector<std::string> list_entries(const std::string& folder, std::string_view pattern) {
-    return folder_names(
-        folder, [pattern](const std::filesystem::directory_entry&, const std::string& name) {
-            return !spectrum::is_temporary_name(name) && matches_pattern(name, pattern);
-        });
+    return folder_names(folder, [pattern](const spectrum::FolderEntry&, const std::string& name) {
+        return !spectrum::is_temporary_name(name) && matches_pattern(name, pattern);
+    });
 }
 
 std::vector<std::string> list_files(const std::string& folder,
                                     const std::vector<std::string>& patterns) {
-    return folder_names(folder, [&patterns](const std::filesystem::directory_entry& entry,
-                                            const std::string& name) {
-        std::error_code ec;
-        return entry.is_regular_file(ec) && !spectrum::is_temporary_name(name) &&
-               std::any_of(patterns.begin(), patterns.end(),
-                           [&name](const std::string& p) { return matches_pattern(name, p); });
-    });
+    return folder_names(
+        folder, [&patterns](const spectrum::FolderEntry& entry, const std::string& name) {
+            return entry.is_file && !spectrum::is_temporary_name(name) &&
+                   std::any_of(patterns.begin(), patterns.end(),
+                               [&name](const std::string& p) { return matches_pattern(name, p); });
+        });
 }
 
 std::vector<std::string> list_folders(const std::string& folder) {
-    return folder_names(folder,
-                        [](const std::filesystem::directory_entry& entry, const std::string&) {
-                            std::error_code ec;
-                            return entry.is_directory(ec);
-                        });
+    return folder_names(folder, [](const spectrum::FolderEntry& entry, const std::string&) {
+        return entry.is_folder;
+    });
 }
 
 }  // namespace brandel::app

@@ -15,6 +15,7 @@
 
 #include "brandel/version.hpp"
 #include "spectrum/atomic_file.hpp"
+#include "spectrum/folder_entries.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::app {
@@ -150,8 +151,8 @@ ManifestFile::~ManifestFile() {
 std::string ManifestFile::open(const std::string& path) {
     path_ = path;
 #ifdef _WIN32
-    _wsopen_s(&fd_, spectrum::fs_path(path).c_str(), _O_CREAT | _O_APPEND | _O_WRONLY | _O_BINARY,
-              _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    _wsopen_s(&fd_, spectrum::long_path(spectrum::fs_path(path)).c_str(),
+              _O_CREAT | _O_APPEND | _O_WRONLY | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE);
 #else
     fd_ = ::open(path.c_str(), O_CREAT | O_APPEND | O_WRONLY | O_CLOEXEC, 0666);
 #endif

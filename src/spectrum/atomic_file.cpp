@@ -22,6 +22,7 @@
 
 #include "spectrum/errors.hpp"
 #include "spectrum/file_access.hpp"
+#include "spectrum/folder_entries.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::spectrum {
@@ -38,7 +39,7 @@ int open_exclusive(const std::filesystem::path& path, unsigned long mode) {
 #ifdef _WIN32
     (void)mode;
     int fd = -1;
-    _wsopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _SH_DENYRW,
+    _wsopen_s(&fd, long_path(path).c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _SH_DENYRW,
               _S_IREAD | _S_IWRITE);
     return fd;
 #else
@@ -165,9 +166,16 @@ bool read_whole(int fd, std::string& out) {
 #endif
 }
 
+bool remove_file(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return DeleteFileW(long_path(path).c_str()) != 0;
+#else
+    return ::unlink(path.c_str()) == 0;
+#endif
+}
+
 void remove_temporary(const std::filesystem::path& temporary) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
+    remove_file(temporary);
 }
 
 }  // namespace
@@ -209,7 +217,7 @@ bool FileOps::flush_data(int fd) {
 bool FileOps::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
 #ifdef _WIN32
     // Written through: the move is on the disk when it returns, so the folder needs no flush.
-    return MoveFileExW(from.c_str(), to.c_str(),
+    return MoveFileExW(long_path(from).c_str(), long_path(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
     return ::rename(from.c_str(), to.c_str()) == 0;
@@ -241,7 +249,7 @@ bool FileOps::flush_folder(const std::filesystem::path& folder) {
 TargetInfo FileOps::inspect(const std::filesystem::path& target) {
     TargetInfo info;
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(target.c_str());
+    const DWORD attributes = GetFileAttributesW(long_path(target).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return info;
     info.exists = true;
@@ -275,8 +283,8 @@ bool FileOps::keep_permissions(int fd, const std::filesystem::path& temporary,
                                const std::filesystem::path& target, const TargetInfo& old) {
 #ifdef _WIN32
     return copy_access(fd, temporary, target) &&
-           (old.permissions == 0 ||
-            SetFileAttributesW(temporary.c_str(), static_cast<DWORD>(old.permissions)) != 0);
+           (old.permissions == 0 || SetFileAttributesW(long_path(temporary).c_str(),
+                                                       static_cast<DWORD>(old.permissions)) != 0);
 #else
     // The owner and group go first (a change of owner clears the set-id bits and capabilities).
     // Only root may give a file away, and a user only to a group of theirs; where it cannot, the
@@ -449,30 +457,27 @@ bool is_temporary_name(std::string_view file_name) {
 }
 
 int remove_stale_temporaries(const std::filesystem::path& folder, int min_age_seconds) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
-    if (ec)
-        return 0;
-    const auto now = fs::file_time_type::clock::now();
+    std::vector<FolderEntry> entries;
+    try {
+        entries = read_folder(folder);
+    } catch (const std::exception&) {
+        return 0;  // a folder that cannot be read has nothing this writer can remove
+    }
     const long self = process_id();
     int removed = 0;
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec)
-            break;
-        const std::string name = utf8_path(it->path().filename());
-        if (!is_temporary_name(name))
+    for (const FolderEntry& entry : entries) {
+        if (!is_temporary_name(entry.name))
             continue;
-        const long owner = temporary_owner(name);
+        const long owner = temporary_owner(entry.name);
         if (owner <= 0 || owner == self || process_may_run(owner))
             continue;
-        std::error_code entry_ec;
-        if (!it->is_regular_file(entry_ec) || it->is_symlink(entry_ec))
+        if (!entry.is_file || entry.is_link)
             continue;
-        const auto written = fs::last_write_time(it->path(), entry_ec);
-        if (entry_ec || now - written < std::chrono::seconds(min_age_seconds))
+        const std::filesystem::path path = folder / fs_path(entry.name);
+        const double age = seconds_since_written(path);
+        if (age < 0 || age < min_age_seconds)
             continue;
-        if (fs::remove(it->path(), entry_ec))
+        if (remove_file(path))
             ++removed;
     }
     return removed;

@@ -16,6 +16,8 @@
 #endif
 #endif
 
+#include "spectrum/folder_entries.hpp"
+
 namespace brandel::spectrum {
 
 #ifdef _WIN32
@@ -52,8 +54,9 @@ bool copy_access(int fd, const std::filesystem::path& temporary,
 
     PACL list = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    DWORD error = GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                        nullptr, nullptr, &list, nullptr, &descriptor);
+    DWORD error =
+        GetNamedSecurityInfoW(long_path(target).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &list, nullptr, &descriptor);
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
         return true;
     if (error != ERROR_SUCCESS) {
@@ -71,7 +74,7 @@ bool copy_access(int fd, const std::filesystem::path& temporary,
         const SECURITY_INFORMATION what =
             DACL_SECURITY_INFORMATION | (is_protected ? PROTECTED_DACL_SECURITY_INFORMATION
                                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
-        std::wstring name = temporary.wstring();
+        std::wstring name = long_path(temporary).wstring();
         error = SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, what, nullptr, nullptr, list,
                                       nullptr);
     }

@@ -16,6 +16,7 @@
 #endif
 
 #include "spectrum/errors.hpp"
+#include "spectrum/folder_entries.hpp"
 #include "spectrum/paths.hpp"
 
 namespace brandel::spectrum {
@@ -63,8 +64,9 @@ bool is_missing(int error) {
 std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
                               bool* folder_missing) {
     const std::filesystem::path path = fs_path(utf8_path);
+    const std::filesystem::path native = long_path(path);
     std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
+    const auto status = std::filesystem::status(native, ec);
     if (status.type() == std::filesystem::file_type::not_found)
         missing(path, folder_missing);
     if (ec)
@@ -72,7 +74,7 @@ std::string read_regular_file(const std::string& utf8_path, std::size_t limit,
     if (status.type() != std::filesystem::file_type::regular)
         not_regular();
     int fd = -1;
-    if (_wsopen_s(&fd, path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0) != 0 || fd < 0) {
+    if (_wsopen_s(&fd, native.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0) != 0 || fd < 0) {
         if (is_missing(errno))
             missing(path, folder_missing);
         cannot("cannot open the file for reading", errno);
@@ -110,9 +112,9 @@ std::optional<FileVersion> file_version(const std::string& utf8_path) {
     // The C runtime's stat gives whole seconds only; the handle gives the file's number and its
     // times in 100-nanosecond ticks. No access is asked for, so no reader or writer is stopped.
     const std::filesystem::path path = fs_path(utf8_path);
-    HANDLE file =
-        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = CreateFileW(long_path(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
