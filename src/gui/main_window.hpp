@@ -21,6 +21,7 @@ namespace brandel::gui {
 
 class Form2;
 class FilePane;
+class FormatChoice;
 class FittedLabel;
 class MainMenu;
 class PreviewPane;
@@ -98,6 +99,7 @@ class MainWindow : public QMainWindow, public app::Host {
     void show_grid_modal() override;
     void listing_made(const std::string& folder, const std::string& status) override;
     void chn_written(const std::string& path) override;
+    formats::FormatList output_formats() const override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +122,8 @@ class MainWindow : public QMainWindow, public app::Host {
     void set_preview_visible(bool visible);
     void preview_source();
     void preview_destination();
+    void show_destination_files();
+    void formats_changed();
 
     spectrum::State state_;
     WindowSettings settings_;
@@ -130,6 +134,7 @@ class MainWindow : public QMainWindow, public app::Host {
     FilePane* Frame1 = nullptr;
     QPushButton* Command1 = nullptr;
     FilePane* Frame2 = nullptr;
+    FormatChoice* formats_ = nullptr;
     TypeBox* Frame3 = nullptr;
     MainMenu* menu_ = nullptr;
     PreviewPane* preview_ = nullptr;

@@ -4,6 +4,7 @@
 #include "gui/file_list.hpp"
 #include "gui/file_pane.hpp"
 #include "gui/fitted_label.hpp"
+#include "gui/format_choice.hpp"
 #include "gui/grid_editor_window.hpp"
 #include "gui/main_window.hpp"
 #include "gui/preview_pane.hpp"
@@ -69,6 +70,26 @@ void MainWindow::preview_destination() {
     const std::string file = Frame2->current_file();
     if (!file.empty())
         preview_->show_chn(file);
+}
+
+void MainWindow::formats_changed() {
+    settings_.keep_formats(formats::format_list_text(formats_->chosen()));
+    show_destination_files();
+}
+
+void MainWindow::show_destination_files() {
+    // A conversion writes the checked formats, and the list shows what it writes. The listing
+    // of CHN_edit reads every file of the list as a CHN file: there it shows CHN files alone.
+    const bool fileconv = state_.run_mode == app::mode_fileconv;
+    formats_->setVisible(fileconv);
+    if (fileconv)
+        Frame2->files()->set_patterns(formats_->patterns());
+    else
+        Frame2->files()->set_pattern("*.chn");
+}
+
+formats::FormatList MainWindow::output_formats() const {
+    return formats_->chosen();
 }
 
 std::string MainWindow::destination_path() const {
