@@ -69,7 +69,7 @@ void MainWindow::preview_destination() {
         return;
     const std::string file = Frame2->current_file();
     if (!file.empty())
-        preview_->show_chn(file);
+        preview_->show_output(file);
 }
 
 void MainWindow::formats_changed() {

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@
 #include "gui/dir_list.hpp"
 #include "gui/file_list.hpp"
 #include "gui/preview_pane.hpp"
+#include "gui/preview_reading.hpp"
+#include "gui/spectrum_plot.hpp"
 #include "temp_dir.hpp"
 
 using brandel::gui::DirList;
@@ -121,6 +124,26 @@ class OutputChoiceTest : public QObject {
         QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
     }
     FileList* file2() const { return find<FileList>(QStringLiteral("File2")); }
+    // Puts the cursor of the CHN file list on `name` and waits for the preview's reading.
+    void preview(const std::string& name) const {
+        const QList<QListWidgetItem*> found =
+            file2()->findItems(QString::fromStdString(name), Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        file2()->setCurrentItem(nullptr);
+        file2()->setCurrentItem(found.front(), QItemSelectionModel::NoUpdate);
+        auto* pane = find<brandel::gui::PreviewPane>(QStringLiteral("preview"));
+        QTRY_VERIFY(!pane->reading());
+    }
+    QString shown(const char* field) const {
+        return find<QLabel>(QStringLiteral("preview_%1").arg(QLatin1String(field)))->text();
+    }
+    // The preview's fields of what the file holds, one line each.
+    QStringList fields() const {
+        QStringList texts;
+        for (const char* field : {"sample", "start", "live", "real", "channels", "calibration"})
+            texts << shown(field);
+        return texts;
+    }
 
   private slots:
     void cleanup() {
@@ -202,6 +225,78 @@ class OutputChoiceTest : public QObject {
         QCOMPARE(file2()->pattern(), std::string("*.spe;*.csv"));
         convert_a();
         QCOMPARE(files_in(destination_->path()), (Names{"a.csv", "a.spe"}));
+    }
+
+    void previewShowsEachWrittenFormatAsTheChnFile() {
+        open_window();
+        for (const char* name : {"spe", "n42", "csv"})
+            click(format_box(name));
+        convert_a();
+        QCOMPARE(entries(file2()), (Names{"a.chn", "a.csv", "a.n42", "a.spe"}));
+        auto* plot = find<brandel::gui::SpectrumPlot>(QStringLiteral("preview_plot"));
+
+        preview("a.chn");
+        const QStringList chn = fields();
+        QCOMPARE(chn.front().trimmed(), QStringLiteral("test"));
+        QCOMPARE(chn.mid(1), (QStringList{"15 JUL 2003 09:41:00", "100.00 s", "101.00 s", "4",
+                                          "none (channel numbers)"}));
+        for (const char* name : {"a.spe", "a.n42"}) {
+            preview(name);
+            QCOMPARE(shown("fits"), QString::fromLatin1(name + 2).toUpper() + " file");
+            QCOMPARE(fields(), chn);
+            QCOMPARE(plot->channel_count(), 4);
+        }
+        // A CSV file holds the counts and energies alone.
+        preview("a.csv");
+        QCOMPARE(shown("fits"), QStringLiteral("CSV file"));
+        QCOMPARE(fields(), (QStringList{"–", "–", "–", "–", "4", "none (channel numbers)"}));
+        QCOMPARE(plot->channel_count(), 4);
+    }
+
+    void previewOfSpeFilesOfOtherSoftwareAndBrokenOnes() {
+        open_window();
+        click(format_box("spe"));
+        destination_->write("ge.spe",
+                            "$SPEC_ID:\r\nSoil 7\r\n$DATE_MEA:\r\n12/31/2019 23:59:58\r\n"
+                            "$MEAS_TIM:\r\n3600 3612.5\r\n$DATA:\r\n0 2\r\n5\r\n7\r\n9\r\n"
+                            "$MCA_CAL:\r\n3\r\n1.5 0.25 0.001 keV\r\n");
+        destination_->write("bad.spe",
+                            "$SPEC_ID:\r\nx\r\n$DATE_MEA:\r\n12/31/2019 23:59:58\r\n"
+                            "$MEAS_TIM:\r\n3600 3612.5\r\n$DATA:\r\n0 2\r\n5\r\nseven\r\n9\r\n");
+        file2()->refresh();
+        preview("ge.spe");
+        QCOMPARE(fields(), (QStringList{"Soil 7", "31 DEC 2019 23:59:58", "3600.00 s", "3612.50 s",
+                                        "3", "E = 1.5 + 0.25·ch + 0.001·ch²"}));
+        QVERIFY(find<QCheckBox>(QStringLiteral("preview_energy"))->isEnabled());
+
+        preview("bad.spe");
+        QVERIFY2(shown("fits").startsWith(QStringLiteral("SPE file that cannot be read: ")),
+                 qPrintable(shown("fits")));
+        QVERIFY2(shown("fits").contains(QStringLiteral("seven")), qPrintable(shown("fits")));
+        QCOMPARE(shown("channels"), QString());
+        QCOMPARE(find<brandel::gui::SpectrumPlot>(QStringLiteral("preview_plot"))->channel_count(),
+                 0);
+    }
+
+    void energyTermsComeBackFromTheEnergiesOfACsvFile() {
+        using brandel::gui::terms_of_energies;
+        brandel::formats::SpectrumValues v;
+        terms_of_energies({1.0, 3.5, 7.0, 11.5}, v);  // 1 + 2 ch + 0.5 ch²
+        QCOMPARE(v.energy_zero, 1.0);
+        QCOMPARE(v.energy_slope, 2.0);
+        QCOMPARE(v.energy_quad, 0.5);
+        terms_of_energies({10.0, 12.0}, v);
+        QCOMPARE(v.energy_zero, 10.0);
+        QCOMPARE(v.energy_slope, 2.0);
+        QCOMPARE(v.energy_quad, 0.0);
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        for (const std::vector<double>& energies :
+             {std::vector<double>{none, none, none}, std::vector<double>{5.0}, {}}) {
+            terms_of_energies(energies, v);
+            QCOMPARE(v.energy_zero, 0.0);
+            QCOMPARE(v.energy_slope, 1.0);
+            QCOMPARE(v.energy_quad, 0.0);
+        }
     }
 };
 
