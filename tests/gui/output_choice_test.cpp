@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -276,6 +277,96 @@ class OutputChoiceTest : public QObject {
         QCOMPARE(shown("channels"), QString());
         QCOMPARE(find<brandel::gui::SpectrumPlot>(QStringLiteral("preview_plot"))->channel_count(),
                  0);
+    }
+
+    void verifyAndManifestAreRememberedAndReachTheBatch() {
+        open_window();
+        QStringList asked;  // what the chooser was given each time it was asked
+        QString answer;
+        window_->set_manifest_chooser([&](const QString& current) {
+            asked << current;
+            return answer;
+        });
+        auto* verify = find<QCheckBox>(QStringLiteral("verify"));
+        auto* manifest = find<QCheckBox>(QStringLiteral("write_manifest"));
+        QVERIFY(verify->isVisible() && manifest->isVisible());
+        QVERIFY(!verify->isChecked() && !manifest->isChecked());
+        QVERIFY(!window_->verify_outputs());
+        QCOMPARE(window_->manifest_path(), std::string());
+
+        // Choosing no file on the first check writes no manifest.
+        click(manifest);
+        QCOMPARE(asked, QStringList{QString()});
+        QVERIFY(!manifest->isChecked());
+        QCOMPARE(window_->manifest_path(), std::string());
+
+        const QString first = QString::fromStdString(destination_->dir() + "lab.csv");
+        answer = first;
+        click(manifest);
+        click(verify);
+        QVERIFY(manifest->isChecked() && verify->isChecked());
+        QVERIFY(window_->verify_outputs());
+        QCOMPARE(window_->manifest_path(), first.toStdString());
+        // Unchecked and checked again, the same file: no question.
+        click(manifest);
+        QCOMPARE(window_->manifest_path(), std::string());
+        click(manifest);
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(window_->manifest_path(), first.toStdString());
+
+        reopen_window();
+        verify = find<QCheckBox>(QStringLiteral("verify"));
+        manifest = find<QCheckBox>(QStringLiteral("write_manifest"));
+        QVERIFY(verify->isChecked() && manifest->isChecked());
+        QVERIFY(window_->verify_outputs());
+        QCOMPARE(window_->manifest_path(), first.toStdString());
+
+        // CHN_edit converts nothing: the row goes with the formats.
+        find<QAction>(QStringLiteral("fcv1_200"))->trigger();
+        QVERIFY(!verify->isVisible() && !manifest->isVisible());
+    }
+
+    void eachBatchAppendsToTheManifestAndAnotherCanBeChosen() {
+        open_window();
+        source_->write("b.txt", good_report);
+        QString answer = QString::fromStdString(source_->dir() + "first.csv");
+        window_->set_manifest_chooser([&](const QString&) { return answer; });
+        click(find<QCheckBox>(QStringLiteral("verify")));
+        click(find<QCheckBox>(QStringLiteral("write_manifest")));
+        convert_a();
+        convert_a();
+        QVERIFY(messages_.empty());
+        const std::string first = source_->read("first.csv");
+        QVERIFY2(first.starts_with("\xEF\xBB\xBFtime,source,"), first.c_str());
+        QCOMPARE(std::count(first.begin(), first.end(), '\n'), 3);  // the header and two lines
+        QVERIFY2(first.find("a.txt") != std::string::npos, first.c_str());
+        QVERIFY2(first.find("a.chn") != std::string::npos, first.c_str());
+
+        // "..." chooses another file, which the next batch appends to.
+        answer = QString::fromStdString(source_->dir() + "second.csv");
+        click(find<QWidget>(QStringLiteral("choose_manifest")));
+        QVERIFY(find<QCheckBox>(QStringLiteral("write_manifest"))->isChecked());
+        convert_a();
+        QCOMPARE(source_->read("first.csv"), first);
+        const std::string second = source_->read("second.csv");
+        QCOMPARE(std::count(second.begin(), second.end(), '\n'), 2);
+    }
+
+    void aManifestThatCannotBeWrittenIsTold() {
+        open_window();
+        const std::string gone = destination_->dir() + "no such folder/manifest.csv";
+        window_->set_manifest_chooser([&](const QString&) { return QString::fromStdString(gone); });
+        click(find<QCheckBox>(QStringLiteral("write_manifest")));
+        convert_a();
+        QCOMPARE(messages_.size(), std::size_t{1});
+        QVERIFY2(messages_[0].find("manifest") != std::string::npos &&
+                     messages_[0].find("no such folder") != std::string::npos,
+                 messages_[0].c_str());
+        QVERIFY2(
+            window_->status_text().endsWith(QStringLiteral("the manifest could not be written")),
+            qPrintable(window_->status_text()));
+        // No file converts without its line in the manifest.
+        QCOMPARE(files_in(destination_->path()), Names{});
     }
 
     void energyTermsComeBackFromTheEnergiesOfACsvFile() {
