@@ -5,6 +5,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "app/manifest.hpp"
 #include "app/org_types.hpp"
 #include "app/recognition.hpp"
 #include "formats/csv.hpp"
@@ -128,8 +129,13 @@ std::string extension_of(const std::string& path) {
 // A CSV file holds the counts and each channel's energy, nothing of the measurement.
 void read_csv_preview(PreviewReading& reading) {
     // The size was checked before: the preview's limit is far below the reader's.
-    const formats::CsvReading csv =
-        formats::read_csv(spectrum::read_regular_file(reading.path, preview_limit_bytes));
+    const std::string bytes = spectrum::read_regular_file(reading.path, preview_limit_bytes);
+    // A manifest kept beside the files it lists is a CSV file too.
+    if (std::string_view(bytes).starts_with("\xEF\xBB\xBF" + std::string(app::manifest_header))) {
+        reading.reason = "it is a manifest of conversions, not a spectrum";
+        return;
+    }
+    const formats::CsvReading csv = formats::read_csv(bytes);
     if (!csv.complete) {
         reading.reason = csv.reason;
         return;

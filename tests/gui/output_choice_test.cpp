@@ -369,6 +369,21 @@ class OutputChoiceTest : public QObject {
         QCOMPARE(files_in(destination_->path()), Names{});
     }
 
+    void aManifestBesideTheFilesIsNoSpectrumInThePreview() {
+        open_window();
+        window_->set_manifest_chooser(
+            [&](const QString&) { return QString::fromStdString(destination_->dir() + "m.csv"); });
+        click(format_box("csv"));
+        click(find<QCheckBox>(QStringLiteral("write_manifest")));
+        convert_a();
+        QCOMPARE(entries(file2()), (Names{"a.chn", "a.csv", "m.csv"}));
+        preview("m.csv");
+        QCOMPARE(shown("fits"), QStringLiteral("CSV file that cannot be read: it is a manifest of "
+                                               "conversions, not a spectrum"));
+        preview("a.csv");
+        QCOMPARE(shown("channels"), QStringLiteral("4"));
+    }
+
     void energyTermsComeBackFromTheEnergiesOfACsvFile() {
         using brandel::gui::terms_of_energies;
         brandel::formats::SpectrumValues v;
