@@ -26,8 +26,10 @@
 #include "gui/file_list.hpp"
 #include "gui/file_pane.hpp"
 #include "gui/fitted_label.hpp"
+#include "gui/format_choice.hpp"
 #include "gui/main_menu.hpp"
 #include "gui/preview_pane.hpp"
+#include "gui/proof_choice.hpp"
 #include "gui/type_box.hpp"
 #include "gui/window_look.hpp"
 #include "spectrum/paths.hpp"
@@ -86,6 +88,11 @@ void MainWindow::build_controls() {
                           QStringLiteral("Type or paste the folder of the CHN files"), controls);
     // A list to look at: it scrolls and has a current file for the preview, but no selection.
     Frame2->files()->setSelectionMode(QAbstractItemView::NoSelection);
+    formats_ = new FormatChoice(Frame2);
+    proof_ = new ProofChoice(Frame2);
+    // Under the list, in this order: what is written, then how it is proved.
+    Frame2->add_under_list(proof_);
+    Frame2->add_under_list(formats_);
     Frame3 = new TypeBox(controls);
 
     auto* panes = new QHBoxLayout;
@@ -129,6 +136,9 @@ void MainWindow::connect_controls() {
     connect(Frame1, &FilePane::current_file_changed, this, &MainWindow::preview_source);
     connect(Frame2, &FilePane::current_file_changed, this, &MainWindow::preview_destination);
     connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(formats_, &FormatChoice::changed, this, &MainWindow::formats_changed);
+    connect(proof_, &ProofChoice::changed, this, &MainWindow::proof_changed);
+    proof_->set_chooser([this](const QString& current) { return choose_manifest_file(current); });
     connect(Frame3, &TypeBox::clicked, this, &MainWindow::Option1_Click);
     connect(menu_, &MainMenu::item_chosen, this, &MainWindow::fcv1_Click);
     connect(menu_, &MainMenu::preview_toggled, this, &MainWindow::set_preview_visible);
@@ -160,6 +170,12 @@ void MainWindow::restore_settings() {
             kept.emplace_back(pane, folder.toStdString());
     }
     open_or_home(kept);
+    formats::FormatList chosen;
+    if (!formats::parse_format_list(settings_.formats(), chosen).empty())
+        chosen.clear();  // nothing kept, or nothing this version writes: CHN alone
+    formats_->set_chosen(chosen);
+    show_destination_files();
+    proof_->set_choices(settings_.verify(), settings_.write_manifest(), settings_.manifest());
     const int type = settings_.type(app::mode_fileconv);
     if (type >= 0 && type <= 8 && type != TypeBox::naig)
         Option1_Click(type);
@@ -306,6 +322,7 @@ void MainWindow::switch_mode(int mode) {
                                   : QStringLiteral("Run the chosen action on the CHN files of "
                                                    "the folder"));
     Frame3->show_mode(mode);
+    show_destination_files();
     if (!fileconv) {
         // The source pane is gone: the preview follows the CHN file list.
         preview_->clear();

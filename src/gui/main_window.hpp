@@ -21,6 +21,8 @@ namespace brandel::gui {
 
 class Form2;
 class FilePane;
+class FormatChoice;
+class ProofChoice;
 class FittedLabel;
 class MainMenu;
 class PreviewPane;
@@ -55,6 +57,11 @@ class MainWindow : public QMainWindow, public app::Host {
     void set_modal_show(ModalShow show) { modal_show_ = std::move(show); }
     /// The grid editor window, made on first use and kept for the rest of the run.
     gui::Form2& form2();
+
+    /// How the manifest file is chosen: by default a file dialog; tests replace it. It gets the
+    /// file chosen before (empty for none) and returns the one chosen, empty for none.
+    using FileChooser = std::function<QString(const QString& current)>;
+    void set_manifest_chooser(FileChooser chooser);
 
     /// How long a batch runs before its progress dialog shows, in milliseconds.
     void set_progress_delay(int ms) { progress_.set_delay(ms); }
@@ -98,6 +105,9 @@ class MainWindow : public QMainWindow, public app::Host {
     void show_grid_modal() override;
     void listing_made(const std::string& folder, const std::string& status) override;
     void chn_written(const std::string& path) override;
+    formats::FormatList output_formats() const override;
+    bool verify_outputs() const override;
+    std::string manifest_path() const override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +130,10 @@ class MainWindow : public QMainWindow, public app::Host {
     void set_preview_visible(bool visible);
     void preview_source();
     void preview_destination();
+    void show_destination_files();
+    void formats_changed();
+    void proof_changed();
+    QString choose_manifest_file(const QString& current);
 
     spectrum::State state_;
     WindowSettings settings_;
@@ -130,6 +144,8 @@ class MainWindow : public QMainWindow, public app::Host {
     FilePane* Frame1 = nullptr;
     QPushButton* Command1 = nullptr;
     FilePane* Frame2 = nullptr;
+    FormatChoice* formats_ = nullptr;
+    ProofChoice* proof_ = nullptr;
     TypeBox* Frame3 = nullptr;
     MainMenu* menu_ = nullptr;
     PreviewPane* preview_ = nullptr;

@@ -1,12 +1,15 @@
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "gui/file_list.hpp"
 #include "gui/file_pane.hpp"
 #include "gui/fitted_label.hpp"
+#include "gui/format_choice.hpp"
 #include "gui/grid_editor_window.hpp"
 #include "gui/main_window.hpp"
 #include "gui/preview_pane.hpp"
+#include "gui/proof_choice.hpp"
 #include "listing/actions.hpp"
 
 // What the main window shows and tells the user (the preview, the status line, messages,
@@ -37,6 +40,8 @@ QString batch_status(const app::BatchReport& report, const std::string& folder) 
                .arg(QDir::toNativeSeparators(QString::fromStdString(folder)));
     if (!report.failures.empty())
         text += QStringLiteral("; %1 did not convert").arg(report.failures.size());
+    if (!report.manifest_error.empty())
+        text += QStringLiteral("; the manifest could not be written");
     return text;
 }
 
@@ -68,7 +73,57 @@ void MainWindow::preview_destination() {
         return;
     const std::string file = Frame2->current_file();
     if (!file.empty())
-        preview_->show_chn(file);
+        preview_->show_output(file);
+}
+
+void MainWindow::formats_changed() {
+    settings_.keep_formats(formats::format_list_text(formats_->chosen()));
+    show_destination_files();
+}
+
+void MainWindow::show_destination_files() {
+    // A conversion writes the checked formats, and the list shows what it writes. The listing
+    // of CHN_edit reads every file of the list as a CHN file: there it shows CHN files alone.
+    const bool fileconv = state_.run_mode == app::mode_fileconv;
+    formats_->setVisible(fileconv);
+    proof_->setVisible(fileconv);
+    if (fileconv)
+        Frame2->files()->set_patterns(formats_->patterns());
+    else
+        Frame2->files()->set_pattern("*.chn");
+}
+
+formats::FormatList MainWindow::output_formats() const {
+    return formats_->chosen();
+}
+
+void MainWindow::proof_changed() {
+    settings_.keep_verify(proof_->verify());
+    settings_.keep_write_manifest(proof_->write_manifest());
+    settings_.keep_manifest(proof_->manifest());
+}
+
+void MainWindow::set_manifest_chooser(FileChooser chooser) {
+    proof_->set_chooser(std::move(chooser));
+}
+
+QString MainWindow::choose_manifest_file(const QString& current) {
+    // A manifest is appended to: choosing a file that exists is no reason to ask about it.
+    const QString start = current.isEmpty() ? QDir(QString::fromStdString(Frame2->folder()))
+                                                  .filePath(QStringLiteral("manifest.csv"))
+                                            : current;
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Manifest of the conversions"), start,
+                                        QStringLiteral("CSV files (*.csv);;All files (*)"), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+bool MainWindow::verify_outputs() const {
+    return proof_->verify();
+}
+
+std::string MainWindow::manifest_path() const {
+    return proof_->write_manifest() ? QDir::toNativeSeparators(proof_->manifest()).toStdString()
+                                    : std::string();
 }
 
 std::string MainWindow::destination_path() const {

@@ -14,6 +14,7 @@
 #include "gui/fitted_label.hpp"
 #include "gui/preview_reading.hpp"
 #include "gui/spectrum_plot.hpp"
+#include "spectrum/months.hpp"
 #include "spectrum/text.hpp"
 
 namespace brandel::gui {
@@ -55,6 +56,26 @@ QString start_of(const spectrum::ChnHeader& header) {
         .arg(date.mid(5, 2), time.mid(0, 2), time.mid(2, 2), time.mid(4, 2));
 }
 
+// The start as start_of writes it: "15 JUL 2003 09:41:20".
+QString start_text(const formats::StartDateTime& s) {
+    const std::string_view month = spectrum::num2month(static_cast<std::int16_t>(s.month));
+    return QStringLiteral("%1 %2 %3 %4:%5:%6")
+        .arg(s.day, 2, 10, QLatin1Char('0'))
+        .arg(QString::fromLatin1(month.data(), static_cast<qsizetype>(month.size())).toUpper())
+        .arg(s.year)
+        .arg(s.hour, 2, 10, QLatin1Char('0'))
+        .arg(s.minute, 2, 10, QLatin1Char('0'))
+        .arg(s.second, 2, 10, QLatin1Char('0'));
+}
+
+QString calibration_text(const Calibration& calibration) {
+    return calibration.present() ? QStringLiteral("E = %1 + %2·ch + %3·ch²")
+                                       .arg(calibration.zero, 0, 'g', 6)
+                                       .arg(calibration.slope, 0, 'g', 6)
+                                       .arg(calibration.quad, 0, 'g', 6)
+                                 : QStringLiteral("none (channel numbers)");
+}
+
 // A value of the preview: it never widens the pane, which shrinks with the window.
 QLabel* value_label(QWidget* parent, const char* name,
                     FittedLabel::Fit fit = FittedLabel::Fit::elide_right) {
@@ -91,6 +112,9 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     fields->addRow(QStringLiteral("Real time:"), real_);
     fields->addRow(QStringLiteral("Channels:"), channels_);
     fields->addRow(QStringLiteral("Calibration:"), calibration_);
+    // A line of its own under the fields, shown when there is something to say.
+    notes_ = value_label(this, "preview_notes", FittedLabel::Fit::wrap);
+    notes_->hide();
 
     plot_ = new SpectrumPlot(this);
     plot_->setObjectName(QStringLiteral("preview_plot"));
@@ -117,6 +141,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     layout->addWidget(fits_);
     layout->addWidget(warning_);
     layout->addLayout(fields);
+    layout->addWidget(notes_);
     layout->addWidget(plot_, 1);
     layout->addWidget(cursor_);
     layout->addLayout(switches);
@@ -143,8 +168,9 @@ void PreviewPane::clear_fields() {
     fits_->clear();
     warning_->clear();
     warning_->hide();
-    for (QLabel* label : {sample_, start_, live_, real_, channels_, calibration_, cursor_})
+    for (QLabel* label : {sample_, start_, live_, real_, channels_, calibration_, notes_, cursor_})
         label->clear();
+    notes_->hide();
     plot_->clear();
     energy_->setEnabled(false);
 }
@@ -161,7 +187,7 @@ void PreviewPane::show_source(const std::string& path, int chosen_type) {
     request(path, chosen_type, false);
 }
 
-void PreviewPane::show_chn(const std::string& path) {
+void PreviewPane::show_output(const std::string& path) {
     request(path, -1, true);
 }
 
@@ -174,7 +200,7 @@ void PreviewPane::request(const std::string& path, int chosen_type, bool chn) {
             if (generation != generation_)
                 return;  // a newer request came while this one waited
             auto reading = std::make_shared<PreviewReading>(
-                chn ? read_chn_preview(path) : read_source_preview(path, chosen_type));
+                chn ? read_output_preview(path) : read_source_preview(path, chosen_type));
             QMetaObject::invokeMethod(
                 this,
                 [this, reading, chosen_type, chn, generation] {
@@ -197,10 +223,15 @@ void PreviewPane::show_reading(const PreviewReading& reading, int chosen_type, b
                            .arg(static_cast<double>(reading.size) / (1 << 20), 0, 'f', 1));
         return;
     }
+    if (!reading.notes.empty()) {
+        notes_->setText(QString::fromStdString(reading.notes));
+        notes_->show();
+    }
     if (chn) {
-        fits_->setText(reading.complete ? QStringLiteral("CHN file")
-                                        : QStringLiteral("CHN file that cannot be read: %1")
-                                              .arg(QString::fromStdString(reading.reason)));
+        const QString kind = QString::fromStdString(reading.kind);
+        fits_->setText(reading.complete ? QStringLiteral("%1 file").arg(kind)
+                                        : QStringLiteral("%1 file that cannot be read: %2")
+                                              .arg(kind, QString::fromStdString(reading.reason)));
     } else if (reading.fits.empty()) {
         fits_->setText(QStringLiteral("Fits no layout."));
     } else {
@@ -227,6 +258,10 @@ void PreviewPane::show_reading(const PreviewReading& reading, int chosen_type, b
             warning_->show();
         }
     }
+    if (reading.values && reading.complete) {
+        show_values(reading);
+        return;
+    }
     if (!reading.state || !reading.complete)
         return;
 
@@ -241,14 +276,29 @@ void PreviewPane::show_reading(const PreviewReading& reading, int chosen_type, b
     channels_->setText(QString::number(s.chn_header.num_channels));
     const Calibration calibration{s.chn_trailer.energy_zero, s.chn_trailer.energy_slope,
                                   s.chn_trailer.energy_quad};
-    calibration_->setText(calibration.present() ? QStringLiteral("E = %1 + %2·ch + %3·ch²")
-                                                      .arg(calibration.zero, 0, 'g', 6)
-                                                      .arg(calibration.slope, 0, 'g', 6)
-                                                      .arg(calibration.quad, 0, 'g', 6)
-                                                : QStringLiteral("none (channel numbers)"));
+    calibration_->setText(calibration_text(calibration));
     const int n = std::clamp<int>(s.chn_header.num_channels, 0, spectrum::Counts::capacity);
     plot_->set_spectrum(std::vector<std::int32_t>(s.counts.data(), s.counts.data() + n),
                         calibration);
+    energy_->setEnabled(calibration.present());
+}
+
+// What a file of another output format holds; a CSV file holds no measurement, only counts.
+void PreviewPane::show_values(const PreviewReading& reading) {
+    const formats::SpectrumValues& v = *reading.values;
+    if (reading.values_complete) {
+        sample_->setText(QString::fromStdString(v.description));
+        start_->setText(start_text(v.start));
+        live_->setText(QStringLiteral("%1 s").arg(v.live_seconds, 0, 'f', 2));
+        real_->setText(QStringLiteral("%1 s").arg(v.real_seconds, 0, 'f', 2));
+    } else {
+        for (QLabel* label : {sample_, start_, live_, real_})
+            label->setText(QStringLiteral("–"));
+    }
+    channels_->setText(QString::number(v.counts.size()));
+    const Calibration calibration{v.energy_zero, v.energy_slope, v.energy_quad};
+    calibration_->setText(calibration_text(calibration));
+    plot_->set_spectrum(v.counts, calibration);
     energy_->setEnabled(calibration.present());
 }
 

@@ -16,7 +16,8 @@ struct PreviewReading;
 
 /// The preview at the right of the main window: for the file under the cursor, the layouts it
 /// fits, what it holds read under the chosen type (or the one layout it fits), or why it does
-/// not read, and a plot of its counts. A file that does not fit the chosen type says so in red
+/// not read, and a plot of its counts; for a file of the CHN file list, what it holds in its
+/// format. A file that does not fit the chosen type says so in red
 /// before anything is converted. Nothing is written. Files are read on a thread of the pane's
 /// own, so a slow disk never holds up the window; only the reading of the latest request is
 /// shown.
@@ -28,8 +29,9 @@ class PreviewPane : public QWidget {
 
     /// A source file, with the type chosen for it (0..8) or -1 while none is.
     void show_source(const std::string& path, int chosen_type);
-    /// A CHN file.
-    void show_chn(const std::string& path);
+    /// A file of the CHN file list: a CHN file, or a file in another of the formats a
+    /// conversion writes (SPE, N42, CSV).
+    void show_output(const std::string& path);
     void clear();
 
     /// The warning shown when the file does not fit the chosen type; empty when there is none.
@@ -42,6 +44,7 @@ class PreviewPane : public QWidget {
     void request(const std::string& path, int chosen_type, bool chn);
     void clear_fields();
     void show_reading(const PreviewReading& reading, int chosen_type, bool chn);
+    void show_values(const PreviewReading& reading);
 
     QThread thread_;
     QObject* worker_;  // lives in thread_; runs the readings
@@ -57,6 +60,7 @@ class PreviewPane : public QWidget {
     QLabel* real_;
     QLabel* channels_;
     QLabel* calibration_;
+    QLabel* notes_;
     QLabel* cursor_;
     SpectrumPlot* plot_;
     QCheckBox* log_;

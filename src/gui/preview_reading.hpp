@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "formats/spectrum_values.hpp"
 #include "spectrum/state.hpp"
 
 namespace brandel::gui {
@@ -24,6 +26,15 @@ struct PreviewReading {
     std::unique_ptr<spectrum::State> state;  // the record read, when something was
     double live_seconds = 0;
     double real_seconds = 0;
+    /// What a file of another output format holds (SPE, N42, CSV), in place of `state`.
+    std::optional<formats::SpectrumValues> values;
+    /// Whether `values` hold a start, times and a description: a CSV file holds counts and
+    /// energies alone.
+    bool values_complete = true;
+    /// The format of a file of the CHN file list: "CHN", "SPE", "N42" or "CSV".
+    std::string kind;
+    /// A line shown under the fields; empty for none.
+    std::string notes;
 };
 
 /// Reads a source file for the preview: the types it fits, then the record under `chosen`
@@ -32,5 +43,14 @@ PreviewReading read_source_preview(const std::string& path, int chosen);
 
 /// Reads a CHN file for the preview.
 PreviewReading read_chn_preview(const std::string& path);
+
+/// Reads a file of the CHN file list, in any of the formats a conversion writes, by its
+/// extension (a CHN file as read_chn_preview does).
+PreviewReading read_output_preview(const std::string& path);
+
+/// The energy terms of a channel's energies (NaN where there is none): the quadratic through
+/// the first three channels, the line through two, nothing for fewer or where any is NaN. The
+/// terms are 0, 1, 0 when there are none.
+void terms_of_energies(const std::vector<double>& energies, formats::SpectrumValues& values);
 
 }  // namespace brandel::gui

@@ -16,6 +16,10 @@ QString key_type(int mode) {
 const QString key_geometry = QStringLiteral("window/geometry");
 const QString key_splitter = QStringLiteral("window/splitter");
 const QString key_preview = QStringLiteral("window/preview");
+const QString key_formats = QStringLiteral("output/formats");
+const QString key_verify = QStringLiteral("output/verify");
+const QString key_write_manifest = QStringLiteral("output/write_manifest");
+const QString key_manifest = QStringLiteral("output/manifest");
 
 }  // namespace
 
@@ -67,6 +71,38 @@ bool WindowSettings::preview_visible() const {
 
 void WindowSettings::keep_preview_visible(bool visible) {
     store_->setValue(key_preview, visible);
+}
+
+std::string WindowSettings::formats() const {
+    return store_->value(key_formats).toString().toStdString();
+}
+
+void WindowSettings::keep_formats(const std::string& names) {
+    store_->setValue(key_formats, QString::fromStdString(names));
+}
+
+bool WindowSettings::verify() const {
+    return store_->value(key_verify, false).toBool();
+}
+
+void WindowSettings::keep_verify(bool verify) {
+    store_->setValue(key_verify, verify);
+}
+
+bool WindowSettings::write_manifest() const {
+    return store_->value(key_write_manifest, false).toBool();
+}
+
+void WindowSettings::keep_write_manifest(bool write) {
+    store_->setValue(key_write_manifest, write);
+}
+
+QString WindowSettings::manifest() const {
+    return store_->value(key_manifest).toString();
+}
+
+void WindowSettings::keep_manifest(const QString& path) {
+    store_->setValue(key_manifest, path);
 }
 
 }  // namespace brandel::gui

@@ -11,8 +11,9 @@ class QSettings;
 namespace brandel::gui {
 
 /// What the main window keeps between runs, in the platform's settings store or in an ini
-/// file: both folders, each mode's type, the window's place and the preview's visibility.
-/// Nothing else is kept.
+/// file: both folders, each mode's type, the window's place, the preview's visibility, and the
+/// choices of what a conversion writes (its formats, verification, the manifest). Nothing else
+/// is kept.
 class WindowSettings {
   public:
     enum class Pane { source, destination };
@@ -41,6 +42,22 @@ class WindowSettings {
 
     bool preview_visible() const;
     void keep_preview_visible(bool visible);
+
+    /// The formats a conversion writes, as names joined by commas ("chn,spe"); empty when none
+    /// are kept.
+    std::string formats() const;
+    void keep_formats(const std::string& names);
+
+    /// Whether each output is read back and compared before it replaces a file.
+    bool verify() const;
+    void keep_verify(bool verify);
+
+    /// Whether each batch appends to the manifest, and the manifest's path (empty when none
+    /// was chosen yet).
+    bool write_manifest() const;
+    void keep_write_manifest(bool write);
+    QString manifest() const;
+    void keep_manifest(const QString& path);
 
   private:
     std::unique_ptr<QSettings> store_;
