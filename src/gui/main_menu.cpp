@@ -43,6 +43,17 @@ MainMenu::MainMenu(QMenuBar* bar) : QObject(bar) {
     }
     fcv->setToolTipsVisible(true);
     fcv1_[app::mode_fileconv]->setChecked(true);
+    fcv->addSeparator();
+    watch_ = fcv->addAction(QStringLiteral("&Watch source folder"));
+    watch_->setObjectName(QStringLiteral("watch_source"));
+    watch_->setCheckable(true);
+    const QString watch_tip = QStringLiteral(
+        "Convert what is in the ORG file folder and then each new file of the chosen type, "
+        "until unchecked");
+    watch_->setToolTip(watch_tip);
+    watch_->setStatusTip(watch_tip);
+    // Only what the user does: the window unchecks it itself when it stops watching.
+    connect(watch_, &QAction::triggered, this, &MainMenu::watch_toggled);
     add_item(800, QString())->setSeparator(true);  // a line alone, no caption beside it
     add_item(900, QStringLiteral("exit"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 

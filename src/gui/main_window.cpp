@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -31,6 +32,8 @@
 #include "gui/preview_pane.hpp"
 #include "gui/proof_choice.hpp"
 #include "gui/type_box.hpp"
+#include "gui/watch_failures.hpp"
+#include "gui/watch_runner.hpp"
 #include "gui/window_look.hpp"
 #include "spectrum/paths.hpp"
 
@@ -70,7 +73,11 @@ MainWindow::MainWindow(QWidget* parent, const QString& settings_file)
     restore_settings();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // A watch still running ends before the window it reports to is gone.
+    watch_runner_->disconnect(this);
+    watch_runner_->stop();
+}
 
 void MainWindow::build_controls() {
     splitter_ = new QSplitter(Qt::Horizontal, this);
@@ -121,6 +128,14 @@ void MainWindow::build_controls() {
     status_line_ = new FittedLabel(FittedLabel::Fit::elide_right, statusBar());
     status_line_->setObjectName(QStringLiteral("status_line"));
     statusBar()->addWidget(status_line_, 1);
+    // What a watched folder could not convert, one click away.
+    failures_button_ = new QToolButton(statusBar());
+    failures_button_->setObjectName(QStringLiteral("watch_failures_button"));
+    failures_button_->setAutoRaise(true);
+    failures_button_->setToolTip(QStringLiteral("The files the watch did not convert, and why"));
+    failures_button_->hide();
+    statusBar()->addPermanentWidget(failures_button_);
+    watch_runner_ = new WatchRunner(this);
 }
 
 void MainWindow::connect_controls() {
@@ -148,6 +163,16 @@ void MainWindow::connect_controls() {
             [this] { show_about(this, settings_location()); });
 
     connect(&watch_, &FolderWatch::changed, this, &MainWindow::follow_disk);
+
+    connect(menu_, &MainMenu::watch_toggled, this, &MainWindow::watch_toggled);
+    connect(watch_runner_, &WatchRunner::event, this, &MainWindow::watch_event);
+    connect(watch_runner_, &WatchRunner::ended, this, &MainWindow::watch_ended);
+    connect(failures_button_, &QToolButton::clicked, this, [this] {
+        WatchFailures& failures = watch_failures();
+        failures.show();
+        failures.raise();
+        failures.activateWindow();
+    });
 }
 
 void MainWindow::Form_Load() {
@@ -159,6 +184,7 @@ void MainWindow::Form_Load() {
     Frame2->files()->set_pattern("*.chn");
     Command1->setEnabled(false);
     Command1->setToolTip(fileconv_command_tip);
+    update_watch_action();
 }
 
 void MainWindow::restore_settings() {
@@ -216,9 +242,13 @@ void MainWindow::open_or_home(const std::vector<std::pair<FilePane*, std::string
 void MainWindow::follow_disk() {
     // A folder removed by another program: the pane goes where it would go at the start.
     std::vector<std::pair<FilePane*, std::string>> gone;
-    for (FilePane* pane : {Frame1, Frame2})
-        if (!pane->folder_exists())
+    for (FilePane* pane : {Frame1, Frame2}) {
+        // A watched folder that goes (an unplugged drive) is waited for: the pane stays.
+        const bool watched = watching() && (pane->folder() == watching_->source ||
+                                            pane->folder() == watching_->destination);
+        if (!pane->folder_exists() && !watched)
             gone.emplace_back(pane, pane->folder());
+    }
     open_or_home(gone);
     Frame1->files()->refresh();
     Frame2->files()->refresh();
@@ -229,6 +259,10 @@ void MainWindow::save_geometry() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!may_stop_watch()) {
+        event->ignore();
+        return;
+    }
     save_geometry();
     QMainWindow::closeEvent(event);
 }
@@ -241,6 +275,7 @@ void MainWindow::Dir1_Change() {
     Frame1->follow_folder();
     settings_.keep_folder(Pane::source, Frame1->folder());
     watch_folders();
+    watch_follows_choices();
     preview_source();
 }
 
@@ -252,6 +287,7 @@ void MainWindow::Dir2_Change() {
     Frame2->follow_folder();
     settings_.keep_folder(Pane::destination, Frame2->folder());
     watch_folders();
+    watch_follows_choices();
 }
 
 void MainWindow::watch_folders() {
@@ -302,6 +338,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::fcv1_Click(int index) {
     if (index == exit_index) {
+        if (!may_stop_watch())
+            return;
         save_geometry();
         QCoreApplication::exit(0);
         return;
@@ -331,6 +369,8 @@ void MainWindow::switch_mode(int mode) {
     menu_->check_mode(mode);
     // Each mode keeps its own type: coming back restores the one chosen there.
     show_type(mode_type_[mode]);
+    watch_follows_choices();
+    update_watch_action();
 }
 
 // Shows `type` as the chosen one of the current mode, or none chosen for -1.
@@ -342,6 +382,7 @@ void MainWindow::show_type(int type) {
     }
     state_.org_type = -1;
     Command1->setEnabled(false);
+    update_watch_action();
     if (state_.run_mode == app::mode_fileconv)
         Frame1->files()->set_pattern("*.*");
     preview_source();
@@ -357,6 +398,8 @@ void MainWindow::Option1_Click(int index) {
     Frame3->check(index);
     mode_type_[state_.run_mode] = index;
     settings_.keep_type(state_.run_mode, index);
+    watch_follows_choices();
+    update_watch_action();
     preview_source();
 }
 

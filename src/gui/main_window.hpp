@@ -2,8 +2,10 @@
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,11 +13,13 @@
 #include "app/driver.hpp"
 #include "gui/batch_progress.hpp"
 #include "gui/folder_watch.hpp"
+#include "gui/watch_runner.hpp"
 #include "gui/window_settings.hpp"
 #include "spectrum/state.hpp"
 
 class QPushButton;
 class QSplitter;
+class QToolButton;
 
 namespace brandel::gui {
 
@@ -27,6 +31,7 @@ class FittedLabel;
 class MainMenu;
 class PreviewPane;
 class TypeBox;
+class WatchFailures;
 
 /// The main window, object name "Form1": the source pane "ORG file" (Frame1), the start button
 /// Command1, the destination pane "CHN file" (Frame2), the type box Frame3 under them, the menu,
@@ -62,6 +67,18 @@ class MainWindow : public QMainWindow, public app::Host {
     /// file chosen before (empty for none) and returns the one chosen, empty for none.
     using FileChooser = std::function<QString(const QString& current)>;
     void set_manifest_chooser(FileChooser chooser);
+
+    /// Where the window's questions go (yes or no). By default a modal box titled "Brandel";
+    /// tests replace it to answer without a modal loop.
+    using QuestionSink = std::function<bool(const std::string& text)>;
+    void set_question_sink(QuestionSink sink) { question_sink_ = std::move(sink); }
+
+    /// How long a watched file must stay unchanged before it is converted.
+    void set_watch_settle(std::chrono::milliseconds settle) { watch_settle_ = settle; }
+    /// Whether File > Watch source folder is on.
+    bool watching() const { return watching_.has_value(); }
+    /// The files the watch did not convert, made on first use.
+    WatchFailures& watch_failures();
 
     /// How long a batch runs before its progress dialog shows, in milliseconds.
     void set_progress_delay(int ms) { progress_.set_delay(ms); }
@@ -130,6 +147,19 @@ class MainWindow : public QMainWindow, public app::Host {
     void set_preview_visible(bool visible);
     void preview_source();
     void preview_destination();
+    // The watched source folder.
+    void watch_toggled(bool on);
+    void start_watch();
+    void stop_watch(const QString& why);
+    void watch_follows_choices();
+    app::WatchOptions watch_options() const;
+    void watch_outputs_changed();
+    void update_watch_action();
+    void watch_event(const app::WatchEvent& event);
+    void watch_ended(const QString& reason, const app::WatchTotals& totals);
+    QString watch_status() const;
+    QString watch_counts() const;
+    bool may_stop_watch();
     void show_destination_files();
     void formats_changed();
     void proof_changed();
@@ -150,12 +180,29 @@ class MainWindow : public QMainWindow, public app::Host {
     MainMenu* menu_ = nullptr;
     PreviewPane* preview_ = nullptr;
     FittedLabel* status_line_ = nullptr;
+    QToolButton* failures_button_ = nullptr;
 
     FolderWatch watch_;
 
     gui::Form2* Form2 = nullptr;
     ModalShow modal_show_;
     MessageSink message_sink_;
+    QuestionSink question_sink_;
+
+    // What is watched while File > Watch source folder is on.
+    struct Watching {
+        std::string source;
+        std::string destination;
+        int type = -1;
+        int converted = 0;
+        int failed = 0;
+        QString last;  // "S0123.TXT at 10:15"
+        bool gone = false;
+    };
+    std::optional<Watching> watching_;
+    WatchRunner* watch_runner_ = nullptr;
+    WatchFailures* watch_failures_ = nullptr;
+    std::chrono::milliseconds watch_settle_ = app::WatchOptions{}.settle;
     BatchProgress progress_{this};
     bool running_ = false;
     bool in_batch_ = false;

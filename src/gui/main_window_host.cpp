@@ -79,6 +79,7 @@ void MainWindow::preview_destination() {
 void MainWindow::formats_changed() {
     settings_.keep_formats(formats::format_list_text(formats_->chosen()));
     show_destination_files();
+    watch_outputs_changed();
 }
 
 void MainWindow::show_destination_files() {
@@ -101,6 +102,7 @@ void MainWindow::proof_changed() {
     settings_.keep_verify(proof_->verify());
     settings_.keep_write_manifest(proof_->write_manifest());
     settings_.keep_manifest(proof_->manifest());
+    watch_outputs_changed();
 }
 
 void MainWindow::set_manifest_chooser(FileChooser chooser) {
