@@ -7,7 +7,13 @@ namespace brandel::gui {
 FolderWatch::FolderWatch(QObject* parent) : QObject(parent) {
     quiet_.setSingleShot(true);
     quiet_.setInterval(200);
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, &quiet_, qOverload<>(&QTimer::start));
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!quiet_.isActive())
+            burst_.start();
+        else if (burst_.elapsed() >= 1000)
+            return;  // changes that go on are told anyway, when the timer runs out
+        quiet_.start();
+    });
     connect(&quiet_, &QTimer::timeout, this, [this] {
         if (held_) {
             quiet_.start();

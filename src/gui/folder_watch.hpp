@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
@@ -11,7 +12,8 @@ namespace brandel::gui {
 
 /// Watches the folders the panes show. A change on disk (a file written, removed or renamed by
 /// another program, or the folder itself removed) emits `changed` once a burst of changes is
-/// over; while the watch is held, the signal waits until it is released.
+/// over, or a second after it began when it goes on (a watched folder converting file after
+/// file); while the watch is held, the signal waits until it is released.
 class FolderWatch : public QObject {
     Q_OBJECT
   public:
@@ -28,6 +30,7 @@ class FolderWatch : public QObject {
   private:
     QFileSystemWatcher watcher_;
     QTimer quiet_;
+    QElapsedTimer burst_;  // since the first change not yet told
     bool held_ = false;
 };
 

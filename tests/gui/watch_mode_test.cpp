@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTest>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "gui/dir_list.hpp"
+#include "gui/file_list.hpp"
+#include "gui/folder_watch.hpp"
 #include "gui/watch_failures.hpp"
 #include "temp_dir.hpp"
 
@@ -127,6 +130,8 @@ class WatchModeTest : public QObject {
         source_->write("b.txt", good_report);
         QTRY_COMPARE(outputs_in(destination_->path()), (Names{"a.chn", "a.spe", "b.chn", "b.spe"}));
         QCOMPARE(destination_->read("b.chn"), destination_->read("a.chn"));
+        auto* file2 = find<brandel::gui::FileList>(QStringLiteral("File2"));
+        QTRY_COMPARE(file2->entry_count(), 4);  // the list follows what the watch writes
         auto* button = find<QToolButton>(QStringLiteral("watch_failures_button"));
         QVERIFY(!button->isVisible());
 
@@ -153,6 +158,22 @@ class WatchModeTest : public QObject {
         source_->write("d.txt", good_report);
         QTest::qWait(300);
         QVERIFY(!destination_->exists("d.chn"));
+    }
+
+    void listsFollowChangesThatNeverPause() {
+        // A watch writes file after file: the lists must not wait for a pause that never comes.
+        TempDir folder;
+        brandel::gui::FolderWatch watch;
+        watch.watch({folder.path().string()});
+        int told = 0;
+        connect(&watch, &brandel::gui::FolderWatch::changed, this, [&told] { ++told; });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        for (int i = 0; elapsed.elapsed() < 1600; ++i) {
+            folder.write("f" + std::to_string(i), "x");
+            QTest::qWait(50);
+        }
+        QVERIFY(told >= 1);
     }
 
     void formatsCheckedWhileWatchingApplyToTheNextFiles() {
