@@ -9,6 +9,7 @@
 #include "app/org_types.hpp"
 #include "app/recognition.hpp"
 #include "formats/csv.hpp"
+#include "formats/notes.hpp"
 #include "formats/output_formats.hpp"
 #include "spectrum/chn_file.hpp"
 #include "spectrum/paths.hpp"
@@ -72,6 +73,9 @@ PreviewReading read_source_preview(const std::string& path, int chosen) {
     // A source reader keeps the times in ticks of 20 ms.
     reading.live_seconds = state->chn_header.live_time / 50.0;
     reading.real_seconds = state->chn_header.real_time / 50.0;
+    // What a conversion of it would not keep.
+    if (reading.complete)
+        reading.notes = formats::keeps_line(formats::conversion_notes(*state));
     reading.state = std::move(state);
     return reading;
 }

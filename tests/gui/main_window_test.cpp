@@ -1026,6 +1026,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(label("preview_real"), QStringLiteral("101.00 s"));
         QCOMPARE(label("preview_start"), QStringLiteral("15 JUL 2003 09:41:00"));
         QCOMPARE(pane->plot().channel_count(), 4);
+        QCOMPARE(label("preview_notes"), QStringLiteral("CHN keeps: all"));
 
         // Nothing chosen: read under the one layout it fits.
         reopen_window();
@@ -1050,6 +1051,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(find<QLabel>(QStringLiteral("preview_fits"))->text(), QStringLiteral("CHN file"));
         QCOMPARE(find<QLabel>(QStringLiteral("preview_live"))->text(), QStringLiteral("100.00 s"));
         QCOMPARE(pane->plot().channel_count(), 4);
+        QVERIFY(find<QLabel>(QStringLiteral("preview_notes"))->isHidden());
 
         // In CHN_edit the preview follows the CHN file list only.
         click(option(0));  // the source file under the cursor again
