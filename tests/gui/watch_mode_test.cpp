@@ -261,6 +261,10 @@ class WatchModeTest : public QObject {
         QVERIFY2(questions_[0].find(watched().toStdString()) != std::string::npos,
                  questions_[0].c_str());
         QVERIFY(window_->isVisible() && window_->watching());
+        // "exit" asks too: an unattended conversion never ends by a slip of the mouse.
+        find<QAction>(QStringLiteral("fcv1_900"))->trigger();
+        QCOMPARE(questions_.size(), std::size_t{2});
+        QVERIFY(window_->watching());
         answer_ = true;
         QVERIFY(window_->close());
         QVERIFY(!window_->watching());
