@@ -27,6 +27,7 @@ using namespace std::chrono_literals;
 using test_support::TempDir;
 using watch_test::canberra_source;
 using watch_test::count_of;
+using watch_test::drop;
 using watch_test::expected_chn;
 using watch_test::journal_entries;
 using watch_test::options_for;
@@ -76,7 +77,7 @@ TEST(WatchJournal, LinesKeepNamesAndReasonsWhole) {
 
 TEST(WatchedFolder, AFileWrittenInChunksIsConvertedOnceAfterItsLastChunk) {
     TempDir src, dst, batch;
-    RunningWatcher running(options_for(src, dst, 250ms));
+    RunningWatcher running(options_for(src, dst, 500ms));
     ASSERT_EQ(running.start_error(), "");
     const std::string bytes = canberra_source(7, 4000);
     {
@@ -87,7 +88,7 @@ TEST(WatchedFolder, AFileWrittenInChunksIsConvertedOnceAfterItsLastChunk) {
             out.write(bytes.data() + at,
                       static_cast<std::streamsize>(std::min(chunk, bytes.size() - at)));
             out.close();
-            std::this_thread::sleep_for(60ms);
+            std::this_thread::sleep_for(50ms);
             EXPECT_FALSE(dst.exists("S0123.chn")) << "converted before its last chunk";
         }
     }
@@ -248,7 +249,11 @@ TEST(WatchedFolder, AStopRequestEndsTheRunAndTheFolderMayGoAndComeBack) {
         [](const auto& events) { return count_of(events, Kind::folder_gone) == 1; }));
     std::this_thread::sleep_for(400ms);  // several polls: told once
     fs::create_directory(folder);
-    std::ofstream(folder / "S1.TXT", std::ios::binary) << canberra_source(5);
+    {
+        const std::string bytes = canberra_source(5);
+        std::ofstream(folder / ".S1.part", std::ios::binary) << bytes;
+    }
+    fs::rename(folder / ".S1.part", folder / "S1.TXT");
     ASSERT_TRUE(running.wait_for(
         [](const auto& events) { return count_of(events, Kind::converted) == 1; }));
     const auto asked = std::chrono::steady_clock::now();
