@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -131,6 +132,27 @@ TEST(WatchedFolder, ARestartConvertsOnlyWhatIsNewOrChanged) {
     EXPECT_EQ(events[1].source, "d.txt");
     EXPECT_EQ(dst.read("b.chn"), expected_chn(batch, "b.TXT", changed));
     EXPECT_EQ(journal_entries(dst).size(), 4u);
+}
+
+TEST(WatchedFolder, ARunThatEndsWhenDoneLeavesAFileThatKeepsChanging) {
+    TempDir src, dst;
+    const std::string bytes = canberra_source(3);
+    src.write("S1.TXT", bytes.substr(0, 100));
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        for (std::size_t at = 100; writing.load() && at < bytes.size(); at += 64) {
+            std::ofstream(src.path() / "S1.TXT", std::ios::binary | std::ios::app)
+                << bytes.substr(at, 64);
+            std::this_thread::sleep_for(20ms);
+        }
+    });
+    const std::vector<WatchEvent> events = run_once(options_for(src, dst, 2000ms));
+    writing.store(false);
+    writer.join();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, Kind::still_written);
+    EXPECT_FALSE(dst.exists("S1.chn"));
+    EXPECT_TRUE(journal_entries(dst).empty());
 }
 
 TEST(WatchedFolder, ADamagedLastJournalLineConvertsThatFileAgain) {
