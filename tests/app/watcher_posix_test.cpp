@@ -28,6 +28,7 @@ using namespace std::chrono_literals;
 using test_support::TempDir;
 using watch_test::canberra_source;
 using watch_test::count_of;
+using watch_test::drop;
 using watch_test::expected_chn;
 using watch_test::options_for;
 using watch_test::run_once;
@@ -42,7 +43,7 @@ TEST(WatchedFolderPosix, AFifoAppearingFailsOnceAndBlocksNothing) {
         ASSERT_EQ(running.start_error(), "");
         ASSERT_EQ(::mkfifo((src.path() / "pipe.TXT").c_str(), 0600), 0);
         ASSERT_TRUE(running.wait_for([](const auto& e) { return count_of(e, Kind::failed) == 1; }));
-        src.write("S1.TXT", canberra_source(1));
+        drop(src, "S1.TXT", canberra_source(1));
         ASSERT_TRUE(
             running.wait_for([](const auto& e) { return count_of(e, Kind::converted) == 1; }));
         std::this_thread::sleep_for(300ms);
@@ -67,7 +68,7 @@ TEST(WatchedFolderPosix, ADestinationThatGoesIsWaitedForAndANewJournalStopsTheWa
         RunningWatcher running(options);
         ASSERT_EQ(running.start_error(), "");
         fs::remove_all(dst);
-        src.write("S1.TXT", canberra_source(1));
+        drop(src, "S1.TXT", canberra_source(1));
         ASSERT_TRUE(
             running.wait_for([](const auto& e) { return count_of(e, Kind::folder_gone) == 1; }));
         std::this_thread::sleep_for(300ms);
@@ -117,7 +118,7 @@ TEST(WatchedFolderPosix, AKilledWatcherLosesNoFileAndConvertsNoneTwiceWithOtherB
             const int n = round * (files / 6) + i;
             const std::string name = "s" + std::to_string(n % 40) + ".TXT";
             const std::string bytes = canberra_source(static_cast<std::uint64_t>(n), 300 + n);
-            src.write(name, bytes);
+            drop(src, name, bytes);
             expected[spectrum::base_name_of(name) + ".chn"] = expected_chn(scratch, name, bytes);
             std::this_thread::sleep_for(std::chrono::milliseconds(random() % 30));
         }

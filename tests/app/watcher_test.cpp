@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -27,6 +28,7 @@ using namespace std::chrono_literals;
 using test_support::TempDir;
 using watch_test::canberra_source;
 using watch_test::count_of;
+using watch_test::drop;
 using watch_test::expected_chn;
 using watch_test::journal_entries;
 using watch_test::options_for;
@@ -76,7 +78,7 @@ TEST(WatchJournal, LinesKeepNamesAndReasonsWhole) {
 
 TEST(WatchedFolder, AFileWrittenInChunksIsConvertedOnceAfterItsLastChunk) {
     TempDir src, dst, batch;
-    RunningWatcher running(options_for(src, dst, 250ms));
+    RunningWatcher running(options_for(src, dst, 500ms));
     ASSERT_EQ(running.start_error(), "");
     const std::string bytes = canberra_source(7, 4000);
     {
@@ -87,7 +89,7 @@ TEST(WatchedFolder, AFileWrittenInChunksIsConvertedOnceAfterItsLastChunk) {
             out.write(bytes.data() + at,
                       static_cast<std::streamsize>(std::min(chunk, bytes.size() - at)));
             out.close();
-            std::this_thread::sleep_for(60ms);
+            std::this_thread::sleep_for(50ms);
             EXPECT_FALSE(dst.exists("S0123.chn")) << "converted before its last chunk";
         }
     }
@@ -130,6 +132,27 @@ TEST(WatchedFolder, ARestartConvertsOnlyWhatIsNewOrChanged) {
     EXPECT_EQ(events[1].source, "d.txt");
     EXPECT_EQ(dst.read("b.chn"), expected_chn(batch, "b.TXT", changed));
     EXPECT_EQ(journal_entries(dst).size(), 4u);
+}
+
+TEST(WatchedFolder, ARunThatEndsWhenDoneLeavesAFileThatKeepsChanging) {
+    TempDir src, dst;
+    const std::string bytes = canberra_source(3);
+    src.write("S1.TXT", bytes.substr(0, 100));
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        for (std::size_t at = 100; writing.load() && at < bytes.size(); at += 64) {
+            std::ofstream(src.path() / "S1.TXT", std::ios::binary | std::ios::app)
+                << bytes.substr(at, 64);
+            std::this_thread::sleep_for(20ms);
+        }
+    });
+    const std::vector<WatchEvent> events = run_once(options_for(src, dst, 2000ms));
+    writing.store(false);
+    writer.join();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, Kind::still_written);
+    EXPECT_FALSE(dst.exists("S1.chn"));
+    EXPECT_TRUE(journal_entries(dst).empty());
 }
 
 TEST(WatchedFolder, ADamagedLastJournalLineConvertsThatFileAgain) {
@@ -248,7 +271,11 @@ TEST(WatchedFolder, AStopRequestEndsTheRunAndTheFolderMayGoAndComeBack) {
         [](const auto& events) { return count_of(events, Kind::folder_gone) == 1; }));
     std::this_thread::sleep_for(400ms);  // several polls: told once
     fs::create_directory(folder);
-    std::ofstream(folder / "S1.TXT", std::ios::binary) << canberra_source(5);
+    {
+        const std::string bytes = canberra_source(5);
+        std::ofstream(folder / ".S1.part", std::ios::binary) << bytes;
+    }
+    fs::rename(folder / ".S1.part", folder / "S1.TXT");
     ASSERT_TRUE(running.wait_for(
         [](const auto& events) { return count_of(events, Kind::converted) == 1; }));
     const auto asked = std::chrono::steady_clock::now();

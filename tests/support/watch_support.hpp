@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -26,6 +27,14 @@ inline std::string canberra_source(std::uint64_t seed, int channels = 512) {
     p.seed = seed;
     p.channels = channels;
     return tools::make_source(tools::Layout::canberra_txt, p);
+}
+
+/// Puts a whole file into a watched folder at once: written under a hidden name and renamed, so
+/// that a watcher never sees it half-written, however slow the machine.
+inline void drop(const test_support::TempDir& folder, const std::string& name,
+                 const std::string& bytes) {
+    const std::string hidden = folder.write(".drop-" + name, bytes);
+    std::filesystem::rename(spectrum::fs_path(hidden), folder.path() / spectrum::fs_path(name));
 }
 
 /// The CHN bytes a batch of the automatic type makes of a file of these bytes and this name.
