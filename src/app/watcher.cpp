@@ -80,7 +80,7 @@ void Watcher::request_stop() {
     notices_.wake();
 }
 
-void Watcher::emit(const WatchEvent& event) {
+void Watcher::tell(const WatchEvent& event) {
     if (listener_)
         listener_(event);
 }
@@ -137,7 +137,7 @@ std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
         if (!gone_) {
             gone_ = true;
             notices_.disarm();
-            emit({WatchEvent::Kind::folder_gone,
+            tell({WatchEvent::Kind::folder_gone,
                   utc_time_now(),
                   {},
                   {},
@@ -149,7 +149,7 @@ std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
     if (gone_) {
         gone_ = false;
         notices_.rearm();
-        emit({WatchEvent::Kind::folder_back, utc_time_now(), {}, {}, {}, options_.source_folder});
+        tell({WatchEvent::Kind::folder_back, utc_time_now(), {}, {}, {}, options_.source_folder});
     }
     const Clock::time_point now = Clock::now();
     std::set<std::string> present;
@@ -179,7 +179,7 @@ std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
                 // A run that ends when it is done does not wait for a file that keeps changing.
                 waiting_.erase(seen);
                 left_.insert(name);
-                emit({WatchEvent::Kind::still_written, utc_time_now(), name, {}, {}, {}});
+                tell({WatchEvent::Kind::still_written, utc_time_now(), name, {}, {}, {}});
             } else {
                 seen->second = Seen{version, now};
             }
@@ -206,7 +206,7 @@ bool Watcher::destination_ready() {
     if (there == !destination_gone_)
         return there;
     destination_gone_ = !there;
-    emit({there ? WatchEvent::Kind::folder_back : WatchEvent::Kind::folder_gone,
+    tell({there ? WatchEvent::Kind::folder_back : WatchEvent::Kind::folder_gone,
           utc_time_now(),
           {},
           {},
@@ -292,7 +292,7 @@ std::string Watcher::convert_one(const std::string& name, const Version& version
     totals_.last_source = name;
     totals_.last_time = entry.time;
     totals_.last_at = std::chrono::system_clock::now();
-    emit({entry.converted ? WatchEvent::Kind::converted : WatchEvent::Kind::failed,
+    tell({entry.converted ? WatchEvent::Kind::converted : WatchEvent::Kind::failed,
           entry.time,
           name,
           entry.outputs,

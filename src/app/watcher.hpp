@@ -105,7 +105,7 @@ class Watcher {
     std::string refused_output(const std::string& name, const std::vector<std::string>& outputs);
     void load_journal(const std::string& text);
     void remember(const JournalEntry& entry);
-    void emit(const WatchEvent& event);
+    void tell(const WatchEvent& event);
 
     spectrum::State& state_;
     WatchOptions options_;

@@ -7,11 +7,7 @@
 #include <string>
 #include <thread>
 
-// Qt's keyword "emit" is a macro; the core's watcher has a member of that name.
-#pragma push_macro("emit")
-#undef emit
 #include "app/watcher.hpp"
-#pragma pop_macro("emit")
 #include "spectrum/state.hpp"
 
 namespace brandel::gui {
