@@ -65,6 +65,7 @@ run: build
 bench: build
 	@$(BUILD)/bench/brandel-bench
 	@$(BUILD)/bench/brandel-bench --large
+	@$(BUILD)/bench/brandel-watch-bench
 	@if [ -x $(BUILD)/bench/brandel-plot-bench ]; then $(BUILD)/bench/brandel-plot-bench; fi
 
 fuzz:

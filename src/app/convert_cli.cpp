@@ -9,8 +9,10 @@
 #include "app/manifest_check.hpp"
 #include "app/org_types.hpp"
 #include "app/recognition.hpp"
+#include "app/watch_cli.hpp"
 #include "app/wildcards.hpp"
 #include "brandel/version.hpp"
+#include "formats/notes.hpp"
 #include "formats/output_formats.hpp"
 #include "listing/actions.hpp"
 #include "listing/listing.hpp"
@@ -28,6 +30,8 @@ namespace {
 constexpr const char* usage_text =
     "usage: brandel-convert --type TYPE [--out DIR] [--format FMT] [--verify]\n"
     "                       [--manifest FILE] FILE...\n"
+    "       brandel-convert --watch DIR --type TYPE [--out DIR] [--format FMT] [--verify]\n"
+    "                       [--manifest FILE] [--settle S] [--once]\n"
     "       brandel-convert --check MANIFEST\n"
     "       brandel-convert --info [--type TYPE] FILE...\n"
     "       brandel-convert --list DIR [--csv]\n"
@@ -53,6 +57,17 @@ constexpr const char* usage_text =
     "               new): UTC time, source path, size and SHA-256, layout, output paths and\n"
     "               their SHA-256, program version, \"converted\" or \"failed\", the reason\n"
     "               and the notes of what the outputs could not keep.\n"
+    "--watch DIR    converts each file of DIR that matches the type's pattern (every file\n"
+    "               with auto) once it is complete, then each file that arrives or changes,\n"
+    "               until SIGINT or SIGTERM, which stop after the file in progress. Each\n"
+    "               version of a file is converted once, across restarts: the journal\n"
+    "               .brandel-watch.tsv in the destination folder keeps them. One line per\n"
+    "               file on standard output: \"TIME converted NAME -> OUTPUT\" or \"TIME\n"
+    "               failed NAME: reason\".\n"
+    "--settle S     with --watch: a file is complete when its size and modification time\n"
+    "               have not changed for S seconds (default 2).\n"
+    "--once         with --watch: converts what is due and exits (for cron or the Windows\n"
+    "               Task Scheduler); exit status as for a batch.\n"
     "--check MANIFEST\n"
     "               converts nothing: says for each line of MANIFEST whether its source and\n"
     "               output files are still those it lists (\"ok\", \"changed\", \"missing\").\n"
@@ -60,7 +75,8 @@ constexpr const char* usage_text =
     "--info         converts nothing: prints one TAB-separated line per file, its name, the\n"
     "               layouts it fits, then as read with --type (default auto): channels,\n"
     "               start date, start time, live and real time (s), energy zero, slope,\n"
-    "               quad and the sample description, or \"error\" and the reason.\n"
+    "               quad, the sample description and the notes of what a converted file\n"
+    "               could not keep (\"; \" between them), or \"error\" and the reason.\n"
     "--list DIR     prints the comment listing of the CHN files of DIR (TAB separated).\n"
     "--csv          with --list: the same rows as CSV.\n";
 
@@ -83,6 +99,11 @@ struct Options {
     std::string list_dir;
     bool has_list = false;
     bool csv = false;
+    std::string watch_dir;
+    bool has_watch = false;
+    std::string settle;
+    bool has_settle = false;
+    bool once = false;
     bool help = false;
     bool version = false;
     std::vector<std::string> files;
@@ -140,6 +161,16 @@ std::string parse(const std::vector<std::string>& args, Options& o) {
             if (!value(o.check))
                 return "--check needs a MANIFEST";
             o.has_check = true;
+        } else if (name == "--watch") {
+            if (!value(o.watch_dir))
+                return "--watch needs a DIR";
+            o.has_watch = true;
+        } else if (name == "--settle") {
+            if (!value(o.settle))
+                return "--settle needs seconds";
+            o.has_settle = true;
+        } else if (a == "--once") {
+            o.once = true;
         } else if (a == "--info") {
             o.info = true;
         } else if (name == "--list") {
@@ -187,6 +218,32 @@ std::vector<std::string> named_files(const Options& o, std::vector<FileFailure>&
     for (UnmatchedPattern& p : expansion.unmatched)
         unmatched.push_back({std::move(p.pattern), std::move(p.reason)});
     return std::move(expansion.paths);
+}
+
+int watch(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.info || o.has_check || o.has_list || o.csv || !o.files.empty())
+        return usage_error(err, "--watch takes a folder and no files");
+    if (!o.has_type)
+        return usage_error(err, "no --type given");
+    WatchRequest request;
+    if (std::string error = chosen_type(o.type, request.org_type); !error.empty())
+        return usage_error(err, error);
+    if (!is_directory(o.out_dir))
+        return usage_error(err, "no such folder " + o.out_dir);
+    if (std::string error = formats::parse_format_list(o.format, request.formats); !error.empty())
+        return usage_error(err, error);
+    double seconds = 0;
+    if (o.has_settle && !parse_settle_seconds(o.settle, seconds))
+        return usage_error(err, "--settle takes seconds from 0 to 86400, not " + o.settle);
+    if (o.once && !is_directory(o.watch_dir))
+        return usage_error(err, "no such folder " + o.watch_dir);
+    request.source_folder = o.watch_dir;
+    request.destination_folder = o.out_dir;
+    request.verify = o.verify;
+    request.manifest = o.manifest;
+    request.settle = o.settle;
+    request.once = o.once;
+    return run_watch_cli(request, out, err);
 }
 
 int convert(const Options& o, std::ostream& err, bool err_is_terminal) {
@@ -292,7 +349,8 @@ bool print_info(const std::string& path, std::int16_t org_type, spectrum::State&
         << spectrum::to_utf8(h.start_time.view()) << '\t' << seconds_text(h.live_time) << '\t'
         << seconds_text(h.real_time) << '\t' << float_text(t.energy_zero) << '\t'
         << float_text(t.energy_slope) << '\t' << float_text(t.energy_quad) << '\t'
-        << info_text(t.sample_desc.view()) << '\n';
+        << info_text(t.sample_desc.view()) << '\t'
+        << spectrum::escape_controls(formats::notes_text(formats::conversion_notes(state))) << '\n';
     return true;
 }
 
@@ -382,6 +440,10 @@ int run_convert_cli(const std::vector<std::string>& args, std::ostream& out, std
         out << "brandel-convert " << version_text << "\n";
         return 0;
     }
+    if (o.has_watch)
+        return watch(o, out, err);
+    if (o.has_settle || o.once)
+        return usage_error(err, "--settle and --once go with --watch");
     if (o.has_list) {
         if (o.has_type || o.info || o.has_format || o.verify || o.has_manifest || o.has_check ||
             !o.files.empty())

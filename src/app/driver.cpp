@@ -13,6 +13,7 @@
 #include "app/org_types.hpp"
 #include "app/prefetcher.hpp"
 #include "app/recognition.hpp"
+#include "formats/notes.hpp"
 #include "formats/verification.hpp"
 #include "listing/actions.hpp"
 #include "spectrum/chn_file.hpp"
@@ -222,6 +223,8 @@ ReaderResult convert_source(State& state, ReadAheadSource ahead, const BatchOpti
     }
     if (entry != nullptr)
         entry->layout = layout;
+    if (entry != nullptr && result.complete())
+        entry->notes = formats::notes_text(formats::conversion_notes(state));
     if (result.complete()) {
         try {
             write_outputs(state, options.formats, options.verify, entry);

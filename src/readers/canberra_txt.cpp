@@ -52,7 +52,10 @@ void read_report(spectrum::State& state, std::string_view bytes) {
     header.live_time = ticks_of(live.value, line_where(text, live.line, "live time"));
     const KeyValue real = key_value(text, "True Time", 15, 20);
     header.real_time = ticks_of(real.value, line_where(text, real.line, "true time"));
-    set_sample_text(state, column_range(key_line(text, "Sample Name"), 15, 78));
+    keep_seconds(state, live.value, real.value);
+    const std::u32string_view sample = key_line(text, "Sample Name");
+    set_sample_text(state, column_range(sample, 15, 78));
+    keep_description(state, column_range(sample, 15, sample.size()));
     read_date_time(header, text, find_key_line(text, "Date Time"));
 
     // Each table entry is a channel number (not used) and its count, read as separate fields,

@@ -87,6 +87,7 @@ void read_first_line(State& state, const TextSource& text, const HeaderColumns& 
     std::u32string chars;
     spectrum::decode_cp932(trimmed, state.chn_trailer.sample_desc.width, chars);
     state.chn_trailer.sample_desc.assign(std::u32string(label) + chars);
+    keep_description(state, std::u32string(label) + spectrum::decode_cp932(trimmed));
     state.chn_trailer.sample_desc_len =
         static_cast<std::uint8_t>(state.chn_trailer.sample_desc.width);
 }
@@ -241,6 +242,7 @@ void read_txt(State& s, std::string_view bytes) {
     header.live_time = ticks_of(live, where("live time"));
     const double real = next();
     header.real_time = ticks_of(real, where("real time"));
+    keep_seconds(s, live, real);
     const double declared = next();
     const auto count_where = where("channel count");
     const std::int16_t count = int16_of(declared, count_where);

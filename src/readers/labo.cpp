@@ -125,6 +125,8 @@ void read_labo_new(State& state, std::string_view bytes) {
     const std::u32string desc = text_at(file, H::sample_desc, H::sample_desc_bytes);
     trailer.sample_desc.assign(std::u32string_view(desc).substr(0, trailer.sample_desc.width));
     trailer.sample_desc_len = sample_desc_len;
+    keep_description(state, desc);
+    state.source_values.unsigned_counts = true;
 
     // The file holds the coefficients from the highest power down.
     trailer.energy_zero = file.f32(H::energy_zero);
@@ -142,8 +144,11 @@ void read_labo_old(State& state, std::string_view bytes) {
     read_times(state.chn_header, file, H::live_time, H::real_time);
     set_labo_old_start(state.chn_header, file);
 
-    trailer.sample_desc.assign(text_at(file, H::sample_desc, H::sample_desc_bytes));
+    const std::u32string desc = text_at(file, H::sample_desc, H::sample_desc_bytes);
+    trailer.sample_desc.assign(desc);
     trailer.sample_desc_len = sample_desc_len;
+    keep_description(state, desc);
+    state.source_values.unsigned_counts = true;
 
     trailer.energy_zero = file.f32(H::energy_zero);
     trailer.energy_slope = file.f32(H::energy_slope);

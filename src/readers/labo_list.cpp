@@ -52,6 +52,7 @@ void read_labo_list(spectrum::State& state, std::string_view bytes) {
 
     state.chn_trailer.sample_desc.assign(U"from Labo LIST data");
     state.chn_trailer.sample_desc_len = 63;
+    state.source_values.unsigned_counts = true;
 }
 
 void labo_list_shape(std::string_view bytes) {

@@ -120,15 +120,17 @@ void read_acquisition_date(spectrum::ChnHeader& header, const spectrum::TextSour
         "DD-Mon-YYYY", "hh:mm");
 }
 
-// A calibration term from column 54 of the first line holding its key; `last` follows the
-// last header-key line seen so far.
-float calibration_term(const spectrum::TextSource& text, std::string_view key, std::size_t& last) {
+// A calibration term from column 54 of the first line holding its key, as float32; `exact`
+// receives it as written. `last` follows the last header-key line seen so far.
+float calibration_term(const spectrum::TextSource& text, std::string_view key, std::size_t& last,
+                       double& exact) {
     const std::size_t index = find_key_line(text, key);
     last = std::max(last, index);
     const double value = leading_number(column_range(text.line(index), 54, 152));
     if (!(std::fabs(value) <= static_cast<double>(std::numeric_limits<float>::max())))
         refuse(spectrum::ErrorKind::overflow, quoted_line(text, index, "calibration term"),
                "is too large for a 32-bit float");
+    exact = value;
     return static_cast<float>(value);
 }
 
@@ -204,12 +206,17 @@ void read_export(spectrum::State& state, std::string_view bytes) {
     header.live_time = ticks_of(live.value, line_where(text, live.line, "live time"));
     const KeyValue real = value("Elapsed Real Time:", 20, 118);
     header.real_time = ticks_of(real.value, line_where(text, real.line, "real time"));
-    set_sample_text(state, column_range(text.line(noted_key_line(text, "ID:", last)), 4, 67));
+    keep_seconds(state, live.value, real.value);
+    const std::u32string_view id = text.line(noted_key_line(text, "ID:", last));
+    set_sample_text(state, column_range(id, 4, 67));
+    keep_description(state, column_range(id, 4, id.size()));
     read_acquisition_date(header, text, noted_key_line(text, "Acquisition Date:", last));
     // energy = A + B * channel + C * channel^2
-    trailer.energy_zero = calibration_term(text, "A =", last);
-    trailer.energy_slope = calibration_term(text, "B =", last);
-    trailer.energy_quad = calibration_term(text, "C =", last);
+    spectrum::SourceValues& exact = state.source_values;
+    exact.has_energy = true;
+    trailer.energy_zero = calibration_term(text, "A =", last, exact.energy[0]);
+    trailer.energy_slope = calibration_term(text, "B =", last, exact.energy[1]);
+    trailer.energy_quad = calibration_term(text, "C =", last, exact.energy[2]);
 
     if (header.num_channels == 0)
         return;

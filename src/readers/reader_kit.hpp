@@ -190,6 +190,18 @@ std::int32_t ticks_of(double seconds, Where&& where) {
     refuse_time(seconds, where());
 }
 
+/// Keeps the live and real times as the source wrote them, before their rounding to 20 ms.
+inline void keep_seconds(spectrum::State& state, double live, double real) {
+    state.source_values.live_seconds = live;
+    state.source_values.real_seconds = real;
+}
+
+/// Keeps the sample description as the source holds it, before it is cut to its field.
+inline void keep_description(spectrum::State& state, std::u32string_view text) {
+    state.source_values.has_description = true;
+    state.source_values.description.assign(text);
+}
+
 /// A number rounded into 16 bits, halves to even; one out of range raises "<where> is out of
 /// range (-32768 to 32767)".
 template <class Where>

@@ -16,6 +16,7 @@ void State::clear_record() {
     counts.clear();
     chn_trailer = ChnTrailer{};
     text_buf.clear();
+    source_values = SourceValues{};
 }
 
 void State::reset() {

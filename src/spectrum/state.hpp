@@ -129,6 +129,22 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+/// What a source held where the record keeps less, set by the readers of layouts that hold it:
+/// the sample description before it was cut to its field, the times before their rounding to
+/// 20 ms, the energy terms before float32, and whether the layout's counts are unsigned 32-bit
+/// words that the record holds as signed. Empty after clear_record: the record's own values
+/// are then all there was.
+struct SourceValues {
+    static constexpr double none = -1.0;  // a time the source did not give
+    bool has_description = false;
+    std::u32string description;
+    double live_seconds = none;
+    double real_seconds = none;
+    bool has_energy = false;
+    std::array<double, 3> energy{};  // zero, slope, quad
+    bool unsigned_counts = false;
+};
+
 /// The one spectrum record and the state of the file being worked on. Readers, the writer, the
 /// CHN reader and the listing all work on one State passed by reference.
 struct State {
@@ -136,12 +152,13 @@ struct State {
     Counts counts;
     ChnTrailer chn_trailer;
 
-    std::string org_path;       // full path (UTF-8) of the file being read now
-    std::string org_dir;        // source folder, ending in the platform separator
-    std::string chn_dir;        // destination folder, ending in the platform separator
-    std::int16_t org_type = 0;  // chosen type 0..8, -1 while none is chosen
-    std::int16_t run_mode = 0;  // 100 FILEconv, 200 CHN_edit
-    TextField<64> text_buf;     // scratch text; after read_chn the spectrum's comment
+    std::string org_path;        // full path (UTF-8) of the file being read now
+    std::string org_dir;         // source folder, ending in the platform separator
+    std::string chn_dir;         // destination folder, ending in the platform separator
+    std::int16_t org_type = 0;   // chosen type 0..8, -1 while none is chosen
+    std::int16_t run_mode = 0;   // 100 FILEconv, 200 CHN_edit
+    TextField<64> text_buf;      // scratch text; after read_chn the spectrum's comment
+    SourceValues source_values;  // what the last source held beyond the record
 
     // What the record holds, and for a CHN file read back, its header and trailer exactly as
     // they were on disk: writing it back stores these bytes, not the rounded record.

@@ -219,7 +219,7 @@ TEST(ConvertCli, InfoPrintsWhatEachFileFitsAndHowItReads) {
     EXPECT_TRUE(r.err.empty());
     EXPECT_EQ(r.out, oxford +
                          "\toxford-asc\t512\t05Jul031\t083000\t900.52\t912.38\t-1.25\t3.05\t"
-                         "1.2e-05\t 海水試料 NaI 測定 St.3\n" +
+                         "1.2e-05\t 海水試料 NaI 測定 St.3\t\n" +
                          labo_old +
                          "\tlabo-old,labo-list\terror\tit fits more than one layout: Labo(Old), "
                          "Labo(LIST)\n" +
@@ -234,7 +234,7 @@ TEST(ConvertCli, InfoPrintsWhatEachFileFitsAndHowItReads) {
         r.out,
         labo_old +
             "\tlabo-old,labo-list\t515\t16JUL02 \t142337\t2.94\t5.42\t0\t1\t"
-            "0\tfrom Labo LIST data\n" +
+            "0\tfrom Labo LIST data\t\n" +
             paths[tools::Layout::canberra_txt] +
             "\tcanberra-txt\terror\tbyte 32: the date 'Time   : ' is not YY-MMM-DD; it reads as "
             "CANBERRA(txt)\n");

@@ -27,7 +27,7 @@ for f in usr/bin/brandel usr/bin/brandel-convert usr/share/applications/$id.desk
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/metainfo/$id.metainfo.xml \
     usr/share/man/man1/brandel-convert.1.gz usr/share/man/man1/brandel.1.gz \
     usr/share/doc/brandel/README.md usr/share/doc/brandel/copyright \
-    usr/share/doc/brandel/changelog.gz; do
+    usr/share/doc/brandel/changelog.gz usr/share/doc/brandel/examples/brandel-convert-watch.service; do
     [ -f "$root/$f" ] || fail "$f was not installed"
 done
 [ -x "$root/usr/bin/brandel" ] && [ -x "$root/usr/bin/brandel-convert" ] ||
