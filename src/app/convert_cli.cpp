@@ -49,6 +49,8 @@ constexpr const char* usage_text =
     "               A file that cannot be written in one of them is not converted, and\n"
     "               none of its files is replaced.\n"
     "FILE...        converted in the order given, each into DIR/<base name>.<format>.\n"
+    "               On Windows, where no shell does it, the converter itself expands\n"
+    "               * and ? in the file name part of FILE (letter case ignored).\n"
     "--verify       every output is read back from the disk before it replaces a file and\n"
     "               compared with the spectrum it was written from; a difference fails the\n"
     "               file (\"verification failed: ...\") and its old files stay.\n"
