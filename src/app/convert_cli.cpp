@@ -49,6 +49,8 @@ constexpr const char* usage_text =
     "               A file that cannot be written in one of them is not converted, and\n"
     "               none of its files is replaced.\n"
     "FILE...        converted in the order given, each into DIR/<base name>.<format>.\n"
+    "               On Windows, where no shell does it, the converter itself expands\n"
+    "               * and ? in the file name part of FILE (letter case ignored).\n"
     "--verify       every output is read back from the disk before it replaces a file and\n"
     "               compared with the spectrum it was written from; a difference fails the\n"
     "               file (\"verification failed: ...\") and its old files stay.\n"
@@ -209,6 +211,17 @@ std::string chosen_type(const std::string& name, std::int16_t& org_type) {
     return {};
 }
 
+// The files the FILE arguments name. On Windows no shell expands "*" and "?" for a program, so
+// the converter expands them itself; a pattern that names no file is one failed file.
+std::vector<std::string> named_files(const Options& o, std::vector<FileFailure>& unmatched) {
+    if (spectrum::native_path_rules != spectrum::PathRules::windows)
+        return o.files;
+    WildcardExpansion expansion = expand_wildcards(o.files);
+    for (UnmatchedPattern& p : expansion.unmatched)
+        unmatched.push_back({std::move(p.pattern), std::move(p.reason)});
+    return std::move(expansion.paths);
+}
+
 int watch(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.info || o.has_check || o.has_list || o.csv || !o.files.empty())
         return usage_error(err, "--watch takes a folder and no files");
@@ -233,17 +246,6 @@ int watch(const Options& o, std::ostream& out, std::ostream& err) {
     request.settle = o.settle;
     request.once = o.once;
     return run_watch_cli(request, out, err);
-}
-
-// The files the FILE arguments name. On Windows no shell expands "*" and "?" for a program, so
-// the converter expands them itself; a pattern that names no file is one failed file.
-std::vector<std::string> named_files(const Options& o, std::vector<FileFailure>& unmatched) {
-    if (spectrum::native_path_rules != spectrum::PathRules::windows)
-        return o.files;
-    WildcardExpansion expansion = expand_wildcards(o.files);
-    for (UnmatchedPattern& p : expansion.unmatched)
-        unmatched.push_back({std::move(p.pattern), std::move(p.reason)});
-    return std::move(expansion.paths);
 }
 
 int convert(const Options& o, std::ostream& err, bool err_is_terminal) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "app/file_list.hpp"
 #include "app/manifest.hpp"
@@ -9,6 +10,7 @@
 #include "formats/output_formats.hpp"
 #include "spectrum/atomic_file.hpp"
 #include "spectrum/errors.hpp"
+#include "spectrum/folder_entries.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/sha256.hpp"
 
@@ -131,8 +133,15 @@ bool Watcher::is_candidate(const std::string& name) const {
 // Lists the folder and returns the files that are due: seen unchanged for the settle time and
 // not settled in this run with the same version, in name order.
 std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
+    // The folder is read whole through the platform's listing (on Windows through the long form
+    // of its path); a folder that cannot be read, or not to its end, counts as gone for now.
     std::error_code ec;
-    fs::directory_iterator it(spectrum::fs_path(source_dir_), ec);
+    std::vector<spectrum::FolderEntry> entries;
+    try {
+        entries = spectrum::read_folder(spectrum::fs_path(source_dir_));
+    } catch (const fs::filesystem_error& e) {
+        ec = e.code();
+    }
     if (ec) {
         if (!gone_) {
             gone_ = true;
@@ -154,13 +163,12 @@ std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
     const Clock::time_point now = Clock::now();
     std::set<std::string> present;
     std::vector<std::pair<std::string, Version>> due;
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::string name = spectrum::utf8_path(it->path().filename());
+    for (spectrum::FolderEntry& entry : entries) {
+        std::string name = std::move(entry.name);
         if (!is_candidate(name) || left_.contains(name))
             continue;
         Version version;
-        std::error_code kind_ec;
-        version.regular = it->is_regular_file(kind_ec);
+        version.regular = entry.is_file;
         if (version.regular) {
             const auto file = spectrum::file_version(source_dir_ + name);
             if (!file)
@@ -186,10 +194,6 @@ std::vector<std::pair<std::string, Watcher::Version>> Watcher::scan(bool once) {
         } else if (now - seen->second.since >= options_.settle) {
             due.emplace_back(std::move(name), version);
         }
-    }
-    if (ec) {
-        // The folder went while it was listed: what was not seen is not forgotten.
-        return due;
     }
     std::erase_if(handled_, [&](const auto& item) { return !present.contains(item.first); });
     std::erase_if(waiting_, [&](const auto& item) { return !present.contains(item.first); });

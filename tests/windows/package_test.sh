@@ -31,8 +31,8 @@ objdump=$(command -v x86_64-w64-mingw32-objdump || true)
 if [ -n "$objdump" ]; then
     for dll in $("$objdump" -p "$top/brandel-convert.exe" | sed -n 's/.*DLL Name: //p'); do
         case $(echo "$dll" | tr 'A-Z' 'a-z') in
-        kernel32.dll | msvcrt.dll | user32.dll | shell32.dll | advapi32.dll | ucrtbase.dll | \
-            api-ms-win-*) ;;
+        kernel32.dll | msvcrt.dll | user32.dll | shell32.dll | advapi32.dll | bcrypt.dll | \
+            ucrtbase.dll | api-ms-win-*) ;;
         *) [ -f "$top/$dll" ] || fail "$dll is imported but not in the zip" ;;
         esac
     done
