@@ -20,15 +20,6 @@ bool is_continuation_byte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-bool is_hidden_name(std::string_view name) {
-#ifdef _WIN32
-    (void)name;
-    return false;
-#else
-    return !name.empty() && name.front() == '.';
-#endif
-}
-
 // The entries of a folder for which `keep` holds, by name. Reading the folder raises when it
 // cannot be opened or read; an entry whose kind cannot be told is neither file nor folder.
 template <typename Keep>
@@ -46,6 +37,15 @@ std::vector<std::string> folder_names(const std::string& folder, Keep keep) {
 }
 
 }  // namespace
+
+bool is_hidden_name(std::string_view name) {
+#ifdef _WIN32
+    (void)name;
+    return false;
+#else
+    return !name.empty() && name.front() == '.';
+#endif
+}
 
 bool matches_pattern(std::string_view name, std::string_view pattern) {
     if (pattern == "*.*")

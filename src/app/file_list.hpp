@@ -15,6 +15,10 @@ bool matches_pattern(std::string_view name, std::string_view pattern);
 /// that differ only in case keep a fixed byte order.
 bool name_less(std::string_view a, std::string_view b);
 
+/// Whether the file lists leave a name out as hidden: a name starting with "." (not on Windows,
+/// where hidden is an attribute that the lists do not look at).
+bool is_hidden_name(std::string_view name);
+
 /// The regular files of a folder (UTF-8 path) that match the pattern, sorted by name_less. Hidden
 /// files (on Unix, a name that starts with ".") and our own temporary files are left out.
 /// Raises std::filesystem::filesystem_error when the folder cannot be read.

@@ -49,29 +49,6 @@ std::string two(unsigned n) {
     return {static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
 }
 
-int close_fd(int fd) {
-#ifdef _WIN32
-    return _close(fd);
-#else
-    return ::close(fd);
-#endif
-}
-
-// Writes all of `bytes`; false on failure (errno set).
-bool write_all(int fd, std::string_view bytes) {
-    spectrum::FileOps& ops = spectrum::system_file_ops();
-    while (!bytes.empty()) {
-        const long n =
-            ops.write(fd, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string utc_time_now() {
@@ -145,7 +122,7 @@ bool next_csv_record(std::string_view text, std::size_t& at, std::vector<std::st
 
 ManifestFile::~ManifestFile() {
     if (fd_ >= 0)
-        close_fd(fd_);
+        spectrum::close_file(fd_);
 }
 
 std::string ManifestFile::open(const std::string& path) {
@@ -166,7 +143,8 @@ std::string ManifestFile::open(const std::string& path) {
 
 std::string ManifestFile::append(std::string_view lines) {
     errno = 0;
-    if (fd_ < 0 || !write_all(fd_, lines) || !spectrum::system_file_ops().flush_data(fd_))
+    spectrum::FileOps& ops = spectrum::system_file_ops();
+    if (fd_ < 0 || !ops.write_all(fd_, lines) || !ops.flush_data(fd_))
         return "cannot write the manifest " + path_ + ": " +
                std::strerror(errno != 0 ? errno : EIO);
     return {};

@@ -116,14 +116,6 @@ std::string error_text() {
     return std::strerror(errno != 0 ? errno : EIO);
 }
 
-int close_fd(int fd) {
-#ifdef _WIN32
-    return _close(fd);
-#else
-    return ::close(fd);
-#endif
-}
-
 // Reads the whole file from its start; false on a read error (errno set).
 bool read_all(int fd, std::string& text) {
     text.clear();
@@ -147,22 +139,6 @@ bool read_all(int fd, std::string& text) {
             return true;
         text.append(buffer, static_cast<std::size_t>(got));
     }
-}
-
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-#ifdef _WIN32
-        const int n = _write(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
-#else
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-#endif
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 bool truncate_to(int fd, std::size_t size) {
@@ -268,7 +244,7 @@ std::vector<JournalEntry> parse_journal(std::string_view text, int* damaged) {
 
 JournalFile::~JournalFile() {
     if (fd_ >= 0)
-        close_fd(fd_);
+        spectrum::close_file(fd_);
 }
 
 std::string JournalFile::open(const std::string& folder, std::string& text) {
@@ -287,13 +263,13 @@ std::string JournalFile::open(const std::string& folder, std::string& text) {
         const std::string why = busy ? "another watcher is converting into " + folder +
                                            " (its journal " + path_ + " is locked)"
                                      : "cannot lock the journal " + path_ + ": " + error_text();
-        close_fd(fd_);
+        spectrum::close_file(fd_);
         fd_ = -1;
         return why;
     }
     if (!read_all(fd_, text)) {
         const std::string why = "cannot read the journal " + path_ + ": " + error_text();
-        close_fd(fd_);
+        spectrum::close_file(fd_);
         fd_ = -1;
         return why;
     }
@@ -327,7 +303,8 @@ bool JournalFile::in_place() const {
 
 std::string JournalFile::append(std::string_view bytes) {
     errno = 0;
-    if (fd_ < 0 || !write_all(fd_, bytes) || !spectrum::system_file_ops().flush_data(fd_))
+    spectrum::FileOps& ops = spectrum::system_file_ops();
+    if (fd_ < 0 || !ops.write_all(fd_, bytes) || !ops.flush_data(fd_))
         return "cannot write the journal " + path_ + ": " + error_text();
     return {};
 }

@@ -43,15 +43,6 @@ std::string folder_key(const std::string& folder) {
     return spectrum::file_name_key(spectrum::utf8_path(absolute));
 }
 
-bool is_hidden(const std::string& name) {
-#ifdef _WIN32
-    (void)name;
-    return false;
-#else
-    return !name.empty() && name.front() == '.';
-#endif
-}
-
 }  // namespace
 
 Watcher::Watcher(spectrum::State& state, WatchOptions options, Listener listener)
@@ -116,7 +107,7 @@ std::string Watcher::start() {
 }
 
 bool Watcher::is_candidate(const std::string& name) const {
-    if (is_hidden(name) || spectrum::is_temporary_name(name))
+    if (is_hidden_name(name) || spectrum::is_temporary_name(name))
         return false;
     const std::string key = spectrum::file_name_key(name);
     if (key == spectrum::file_name_key(journal_file_name) || key == manifest_key_)

@@ -47,14 +47,6 @@ int open_exclusive(const std::filesystem::path& path, unsigned long mode) {
 #endif
 }
 
-int close_file(int fd) {
-#ifdef _WIN32
-    return _close(fd);
-#else
-    return ::close(fd);
-#endif
-}
-
 long process_id() {
 #ifdef _WIN32
     return static_cast<long>(_getpid());
@@ -179,6 +171,33 @@ void remove_temporary(const std::filesystem::path& temporary) {
 }
 
 }  // namespace
+
+int close_file(int fd) {
+#ifdef _WIN32
+    return _close(fd);
+#else
+    return ::close(fd);
+#endif
+}
+
+bool FileOps::write_all(int fd, std::string_view bytes) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        errno = 0;
+        const long n = write(fd, data, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || static_cast<std::size_t>(n) > left) {
+            if (errno == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 long FileOps::write(int fd, const unsigned char* data, std::size_t size) {
 #ifdef _WIN32
@@ -365,18 +384,8 @@ void ReplaceGroup::stage(const std::filesystem::path& target, std::string_view b
     };
     if (old.is_file && !ops_.keep_permissions(fd, temporary, target, old))
         fail(errno != 0 ? errno : EPERM);
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        errno = 0;
-        long n = ops_.write(fd, data, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0 || static_cast<std::size_t>(n) > left)
-            fail(errno != 0 ? errno : EIO);
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    if (!ops_.write_all(fd, bytes))
+        fail(errno);
     if (ops_.flushes())
         ops_.start_flush(fd);
     try {

@@ -32,6 +32,9 @@ class FileOps {
 
     /// Writes up to `size` bytes; returns how many were written, or -1 on failure (errno set).
     virtual long write(int fd, const unsigned char* data, std::size_t size);
+    /// Writes all of `bytes` through `write`, again after an interruption; false on failure
+    /// (errno set, EIO where the failure gave none).
+    bool write_all(int fd, std::string_view bytes);
     /// Starts writing an open file's data to the disk without waiting for it, so that the flushes
     /// of a group of files overlap. A hint only: it may do nothing.
     virtual void start_flush(int fd);
@@ -60,6 +63,9 @@ class FileOps {
 
 /// The real file operations.
 FileOps& system_file_ops();
+
+/// Closes a file descriptor of the C library; 0, or -1 on failure (errno set).
+int close_file(int fd);
 
 /// Replaces `target` with exactly `bytes`. They are written whole under a temporary name in the
 /// target's folder, put on the disk, and then renamed over the target, whose folder is put on

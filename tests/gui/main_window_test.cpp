@@ -46,25 +46,19 @@
 #include "gui/spectrum_plot.hpp"
 #include "spectrum/chn_file.hpp"
 #include "temp_dir.hpp"
+#include "window_test_files.hpp"
 
 using brandel::gui::DirList;
 using brandel::gui::DriveList;
 using brandel::gui::FileList;
 using brandel::gui::MainWindow;
+using brandel::gui_test::entries;
+using brandel::gui_test::files_in;
+using brandel::gui_test::good_report;
+using brandel::gui_test::Names;
 using brandel::test_support::TempDir;
-using Names = std::vector<std::string>;
 
 namespace {
-
-// A small CANBERRA text report of four channels.
-const char* const good_report =
-    "Sample Name  : test\r\n"
-    "Channel No   :    4\r\n"
-    "Live Time    : 100.0\r\n"
-    "True Time    : 101.0\r\n"
-    "Date Time    :2003/07/15 09:41\r\n"
-    "\r\n\r\n\r\n"
-    "1, 10, 2, 20, 3, 30, 4, 40\r\n";
 
 const QStringList fileconv_captions = {
     QStringLiteral("CANBERRA(txt)"),
@@ -77,21 +71,6 @@ const QStringList fileconv_captions = {
     QStringLiteral("原研開放研(txt)"),
     QStringLiteral("Oxford  (asc)"),
 };
-
-Names entries(const FileList* list) {
-    Names names;
-    for (int i = 0; i < list->entry_count(); ++i)
-        names.push_back(list->entry(i));
-    return names;
-}
-
-Names files_in(const std::filesystem::path& folder) {
-    Names names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 QTreeWidgetItem* find_folder_item(DirList* dir, const QString& text) {
     const QList<QTreeWidgetItem*> found =

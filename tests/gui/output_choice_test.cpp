@@ -24,41 +24,18 @@
 #include "gui/preview_reading.hpp"
 #include "gui/spectrum_plot.hpp"
 #include "temp_dir.hpp"
+#include "window_test_files.hpp"
 
 using brandel::gui::DirList;
 using brandel::gui::FileList;
 using brandel::gui::MainWindow;
+using brandel::gui_test::entries;
+using brandel::gui_test::files_in;
+using brandel::gui_test::good_report;
+using brandel::gui_test::Names;
 using brandel::test_support::TempDir;
-using Names = std::vector<std::string>;
 
-namespace {
-
-// A small CANBERRA text report of four channels.
-const char* const good_report =
-    "Sample Name  : test\r\n"
-    "Channel No   :    4\r\n"
-    "Live Time    : 100.0\r\n"
-    "True Time    : 101.0\r\n"
-    "Date Time    :2003/07/15 09:41\r\n"
-    "\r\n\r\n\r\n"
-    "1, 10, 2, 20, 3, 30, 4, 40\r\n";
-
-Names entries(const FileList* list) {
-    Names names;
-    for (int i = 0; i < list->entry_count(); ++i)
-        names.push_back(list->entry(i));
-    return names;
-}
-
-Names files_in(const std::filesystem::path& folder) {
-    Names names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class OutputChoiceTest : public QObject {
     Q_OBJECT

@@ -23,33 +23,23 @@
 #include "gui/folder_watch.hpp"
 #include "gui/watch_failures.hpp"
 #include "temp_dir.hpp"
+#include "window_test_files.hpp"
 
 using brandel::gui::DirList;
 using brandel::gui::MainWindow;
+using brandel::gui_test::entries;
+using brandel::gui_test::files_in;
+using brandel::gui_test::good_report;
+using brandel::gui_test::Names;
 using brandel::test_support::TempDir;
-using Names = std::vector<std::string>;
 
 namespace {
 
-// A small CANBERRA text report of four channels.
-const char* const good_report =
-    "Sample Name  : test\r\n"
-    "Channel No   :    4\r\n"
-    "Live Time    : 100.0\r\n"
-    "True Time    : 101.0\r\n"
-    "Date Time    :2003/07/15 09:41\r\n"
-    "\r\n\r\n\r\n"
-    "1, 10, 2, 20, 3, 30, 4, 40\r\n";
-
 // The files of a folder, without the watch's own journal.
 Names outputs_in(const std::filesystem::path& folder) {
-    Names names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (!name.starts_with(".brandel-watch"))
-            names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
+    Names names = files_in(folder);
+    std::erase_if(names,
+                  [](const std::string& name) { return name.starts_with(".brandel-watch"); });
     return names;
 }
 
