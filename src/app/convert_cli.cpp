@@ -1,6 +1,5 @@
 #include "app/convert_cli.hpp"
 
-#include <charconv>
 #include <filesystem>
 #include <ostream>
 
@@ -19,6 +18,7 @@
 #include "listing/listing_text.hpp"
 #include "listing/memory_grid.hpp"
 #include "spectrum/folder_entries.hpp"
+#include "spectrum/numbers.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
@@ -304,13 +304,6 @@ std::string seconds_text(std::int32_t ticks) {
     return hundredths < 0 ? "-" + text : text;
 }
 
-// The shortest text that reads back as the same 32-bit float.
-std::string float_text(float value) {
-    char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return std::string(buffer, end);
-}
-
 // A record text as one field of a TAB-separated line: control characters become blanks and
 // trailing blanks go.
 std::string info_text(std::u32string_view text) {
@@ -349,9 +342,9 @@ bool print_info(const std::string& path, std::int16_t org_type, spectrum::State&
     const spectrum::ChnTrailer& t = state.chn_trailer;
     out << h.num_channels << '\t' << spectrum::to_utf8(h.start_date.view()) << '\t'
         << spectrum::to_utf8(h.start_time.view()) << '\t' << seconds_text(h.live_time) << '\t'
-        << seconds_text(h.real_time) << '\t' << float_text(t.energy_zero) << '\t'
-        << float_text(t.energy_slope) << '\t' << float_text(t.energy_quad) << '\t'
-        << info_text(t.sample_desc.view()) << '\t'
+        << seconds_text(h.real_time) << '\t' << spectrum::float_text(t.energy_zero) << '\t'
+        << spectrum::float_text(t.energy_slope) << '\t' << spectrum::float_text(t.energy_quad)
+        << '\t' << info_text(t.sample_desc.view()) << '\t'
         << spectrum::escape_controls(formats::notes_text(formats::conversion_notes(state))) << '\n';
     return true;
 }

@@ -1,6 +1,5 @@
 #include "formats/notes.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string_view>
@@ -78,12 +77,6 @@ void note_time(const char* what, double seconds, std::int32_t ticks,
                         " s rounded to " + spectrum::number_text(kept) + " s (steps of 20 ms)");
 }
 
-std::string float_text(float value) {
-    char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return std::string(buffer, end);
-}
-
 void note_energy(const State& state, std::vector<std::string>& notes) {
     const SourceValues& source = state.source_values;
     if (!source.has_energy)
@@ -97,7 +90,7 @@ void note_energy(const State& state, std::vector<std::string>& notes) {
         if (exact == 0 ? change == 0 : change <= 1e-6 * std::fabs(exact))
             continue;
         notes.push_back(std::string(names[i]) + " " + spectrum::number_text(exact) + " kept as " +
-                        float_text(kept[i]) + " (32-bit float)");
+                        spectrum::float_text(kept[i]) + " (32-bit float)");
     }
 }
 

@@ -208,4 +208,10 @@ std::string number_text(double value) {
     return std::string(buffer, end);
 }
 
+std::string float_text(float value) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
 }  // namespace brandel::spectrum

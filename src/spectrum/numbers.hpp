@@ -29,4 +29,7 @@ std::int32_t seconds_to_ticks(double seconds, std::string_view what = "time");
 /// others in their shortest exact form (0.5).
 std::string number_text(double value);
 
+/// The shortest decimal text that reads back as the same 32-bit float (0.1, 1.2e-05).
+std::string float_text(float value);
+
 }  // namespace brandel::spectrum
