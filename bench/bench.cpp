@@ -37,12 +37,16 @@
 #include "app/recognition.hpp"
 #include "formats/output_formats.hpp"
 #include "listing/actions.hpp"
+#include "memory.hpp"
 #include "spectrum/atomic_file.hpp"
 #include "spectrum/state.hpp"
 #include "spectrum/text.hpp"
 #include "tools/example_sources.hpp"
 
 namespace {
+
+using brandel::bench::current_rss_kb;
+using brandel::bench::peak_rss_kb;
 
 namespace fs = std::filesystem;
 using brandel::tools::Layout;
@@ -69,12 +73,6 @@ Cpu cpu_now() {
     getrusage(RUSAGE_SELF, &usage);
     auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     return {s(usage.ru_utime), s(usage.ru_stime)};
-}
-
-long peak_rss_kb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 double median(std::vector<double> values) {
@@ -278,15 +276,6 @@ void run_layout(const Set& set, const fs::path& root, int files, int channels, i
     fs::remove_all(root / "out");
     fs::remove_all(root / "floor");
     fs::remove(root / "manifest.csv");
-}
-
-// Resident memory now, in kB (Linux); -1 where it cannot be told.
-long current_rss_kb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = -1;
-    if (!(statm >> pages >> resident))
-        return -1;
-    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // The window as a batch and a listing see it: every source file selected, the destination

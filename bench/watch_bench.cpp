@@ -20,11 +20,15 @@
 #include <vector>
 
 #include "app/watcher.hpp"
+#include "memory.hpp"
 #include "spectrum/paths.hpp"
 #include "spectrum/state.hpp"
 #include "tools/example_sources.hpp"
 
 namespace {
+
+using brandel::bench::current_rss_kb;
+using brandel::bench::peak_rss_kb;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -32,21 +36,6 @@ using brandel::app::WatchEvent;
 
 double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-long peak_rss_kb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Resident memory now, in kB; -1 where it cannot be told.
-long current_rss_kb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = -1;
-    if (!(statm >> pages >> resident))
-        return -1;
-    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
 int option(int argc, char** argv, const std::string& name, int fallback) {
